@@ -1,0 +1,67 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "asf/AsfHeaderInfo.h"
+
+namespace larkspan {
+
+class OutputFile;
+
+enum class HeaderParseResult {
+    Ok,
+    FilePropertiesNotFound,  // no File Properties Object in the bytes given
+    NotSupported,            // packet size not fixed, or 65536 and more
+};
+
+// What FinishFile needs to know about a finished recording.
+struct RecordingTotals {
+    uint64_t bytesWritten = 0;      // everything written to the file, header included
+    uint32_t packetsWritten = 0;    // data packets written
+    uint64_t packetBytes = 0;       // bytes of all data packets written, padding included
+    uint32_t largestSendTime = 0;   // largest (rebased) send time seen, ms
+    bool saveLiveTimeInfo = false;  // the "Live Content Save Time Info" setting
+};
+
+// Byte-level ASF helpers shared by both stream clients. Stateless; every
+// read is checked against the length it is given.
+class AsfCodec {
+public:
+    static const uint8_t kFilePropertiesGuid[16];
+    static const uint8_t kContentDescriptionGuid[16];
+
+    // Little-endian reads; the caller guarantees the bytes are there.
+    static uint16_t ReadU16(const uint8_t* p);
+    static uint32_t ReadU32(const uint8_t* p);
+    static uint64_t ReadU64(const uint8_t* p);
+    static void StoreU32(uint8_t* p, uint32_t v);
+    static void StoreU16(uint8_t* p, uint16_t v);
+    static void StoreU64(uint8_t* p, uint64_t v);
+
+    // First offset of the File Properties GUID, or -1.
+    static long FindFileProperties(const uint8_t* buf, size_t length);
+    // First offset of the Content Description GUID, or -1.
+    static long FindContentDescription(const uint8_t* buf, size_t length);
+    // First offset of any 16-byte GUID, or -1.
+    static long FindGuid(const uint8_t* buf, size_t length, const uint8_t guid[16]);
+
+    // Offset of a data packet's Send Time field, or -1 when the layout is not
+    // one we know or the packet is too short to hold it.
+    static int SendTimeOffset(const uint8_t* packet, size_t length);
+
+    // Fills info from a header payload (Header Object + first 50 bytes of the
+    // Data Object).
+    static HeaderParseResult ParseHeader(const uint8_t* payload, size_t length, AsfHeaderInfo& info);
+
+    // Moves the send time and payload presentation times of a live packet so
+    // that they count from base. Only the first `length` bytes are touched.
+    // 0 when the packet was understood, 1 otherwise.
+    static int RebasePacketTimes(uint8_t* packet, size_t length, uint32_t base, const AsfHeaderInfo& info);
+
+    // Rewrites File Size and, for live recordings with the setting on, the
+    // counts, durations and flags, so the file plays and seeks like a stored
+    // one. Returns false when a write failed.
+    static bool FinishFile(OutputFile* file, const AsfHeaderInfo& info, const RecordingTotals& totals);
+};
+
+}  // namespace larkspan
