@@ -50,7 +50,8 @@ public:
     static int SendTimeOffset(const uint8_t* packet, size_t length);
 
     // Fills info from a header payload (Header Object + first 50 bytes of the
-    // Data Object).
+    // Data Object). A File Properties Object cut short by the end of the
+    // payload counts as not found; info is then left as it was.
     static HeaderParseResult ParseHeader(const uint8_t* payload, size_t length, AsfHeaderInfo& info);
 
     // Moves the send time and payload presentation times of a live packet so
@@ -60,7 +61,11 @@ public:
 
     // Rewrites File Size and, for live recordings with the setting on, the
     // counts, durations and flags, so the file plays and seeks like a stored
-    // one. Returns false when a write failed.
+    // one. Does nothing (and returns true) unless the header was parsed
+    // (file properties offset not 0), something was written and the file is
+    // open. Leaves the file at its end, flushed. Returns false when a seek or
+    // write failed, or when a field info points at lies past the end of the
+    // file (such a field is not written, so the file never grows).
     static bool FinishFile(OutputFile* file, const AsfHeaderInfo& info, const RecordingTotals& totals);
 };
 

@@ -1,0 +1,65 @@
+#include "media/AsxWriter.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace larkspan {
+
+namespace {
+
+// Cuts text to at most max bytes without splitting a UTF-8 sequence.
+std::string_view CutUtf8(std::string_view text, size_t max) {
+    if (text.size() <= max) return text;
+    size_t n = max;
+    for (int i = 0; i < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80; ++i) --n;
+    if ((static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) n = max;  // not UTF-8 anyway
+    return text.substr(0, n);
+}
+
+}  // namespace
+
+bool BuildAsxText(std::string_view title, std::string_view reference, std::string& text) {
+    if (reference.size() > kAsxReferenceMax) return false;
+    if (reference.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
+
+    // A title is text up to its first NUL, as any C string would be.
+    title = title.substr(0, title.find('\0'));
+    std::string cleanTitle(CutUtf8(title, kAsxTitleMax));
+    for (char& c : cleanTitle)
+        if (c == '\r' || c == '\n') c = ' ';
+
+    text.clear();
+    text.reserve(64 + cleanTitle.size() + reference.size());
+    text += "<ASX version=\"3.0\">\r\n";
+    text += "<Entry>\r\n";
+    text += "<TITLE>";
+    text += cleanTitle;
+    text += "</TITLE>\r\n";
+    text += "<ref href=\"";
+    text += reference;
+    text += "\"/>\r\n";
+    text += "</Entry>\r\n";
+    text += "</ASX>\r\n";
+    return true;
+}
+
+AsxWriteResult WriteAsxFile(const std::string& path, std::string_view title, std::string_view reference,
+                            const std::function<bool(const std::string& path)>& confirmOverwrite) {
+    std::string text;
+    if (!BuildAsxText(title, reference, text)) return AsxWriteResult::Refused;
+
+    // The C library would cut a path at a NUL and write another file.
+    if (path.empty() || path.find('\0') != std::string::npos) return AsxWriteResult::CreateFailed;
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::path(path), ec)) {
+        if (!confirmOverwrite || !confirmOverwrite(path)) return AsxWriteResult::Declined;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return AsxWriteResult::CreateFailed;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fclose(f) == 0 && ok;
+    return ok ? AsxWriteResult::Written : AsxWriteResult::CreateFailed;
+}
+
+}  // namespace larkspan

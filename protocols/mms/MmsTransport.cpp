@@ -1,0 +1,47 @@
+#include "protocols/mms/MmsTransport.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace larkspan {
+
+bool MmsTransport::Discard(uint64_t n) {
+    uint8_t scratch[4096];
+    while (n > 0) {
+        const size_t step = static_cast<size_t>(std::min<uint64_t>(n, sizeof(scratch)));
+        if (!RecvExact(scratch, step)) return false;
+        n -= step;
+    }
+    return true;
+}
+
+bool MmsMemoryTransport::RecvExact(uint8_t* dst, size_t n) {
+    if (n > size_ - pos_) {
+        pos_ = size_;
+        return false;
+    }
+    if (n > 0) std::memcpy(dst, data_ + pos_, n);
+    pos_ += n;
+    return true;
+}
+
+bool MmsMemoryTransport::Discard(uint64_t n) {
+    if (n > size_ - pos_) {
+        pos_ = size_;
+        return false;
+    }
+    pos_ += static_cast<size_t>(n);
+    return true;
+}
+
+bool MmsMemoryTransport::SendAll(const uint8_t* data, size_t n) {
+    if (keepSent_) sent_.insert(sent_.end(), data, data + n);
+    return true;
+}
+
+void MmsMemoryTransport::LocalEndpoint(uint32_t& address, uint16_t& port) const {
+    address = address_;
+    port = port_;
+}
+
+}  // namespace larkspan

@@ -1,0 +1,510 @@
+#include "protocols/mmsh/MmshClient.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include <curl/curl.h>
+
+#include "asf/AsfCodec.h"
+#include "asf/OutputFile.h"
+#include "protocols/mmsh/CurlStream.h"
+
+namespace larkspan {
+
+namespace {
+
+constexpr uint8_t kHeaderObjectGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                           0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+// A header chunk payload is the Header Object plus the first bytes of the
+// Data Object, up to its packet count.
+constexpr uint64_t kDataObjectPrefix = 50;
+constexpr uint8_t kFlagHeaderComplete = 0x08;
+
+constexpr char kReadError[] = "read error";
+constexpr char kWriteError[] = "File Write Error";
+constexpr char kParseError[] = "Unable to parse this ASF header!";
+constexpr char kNotSupported[] = "not supported";
+constexpr char kNotFound[] = "Not Found";
+constexpr char kRequestError[] = "request error";
+constexpr char kConnectError[] = "connect error";
+constexpr char kOpenError[] = "InternetOpen Error";
+
+bool IsChunk(const uint8_t* head, char type) { return head[0] == '$' && head[1] == uint8_t(type); }
+
+// Payload length of a chunk: its length field minus the 8 bytes after the
+// field, as a signed 16-bit value (so 0 or less for a bogus head).
+int PayloadLength(const uint8_t* head) {
+    uint16_t length = AsfCodec::ReadU16(head + 2);
+    return static_cast<int16_t>(static_cast<uint16_t>(length - 8));
+}
+
+uint32_t Saturate32(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v); }
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+struct UrlParts {
+    std::string host;        // as written, without the port
+    int port = 80;           // port the connection goes to
+    std::string requestUrl;  // what libcurl is given
+    bool loopback = false;
+};
+
+// Splits a stream URL. Any scheme is accepted: the stream is always fetched
+// over HTTP. A port written in an HTTP URL is used; the port of an mms URL
+// belongs to the other protocol, so those go to the HTTP default.
+bool SplitUrl(const std::string& url, UrlParts& out) {
+    std::unique_ptr<CURLU, void (*)(CURLU*)> u(curl_url(), curl_url_cleanup);
+    if (!u) return false;
+    if (curl_url_set(u.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) return false;
+
+    auto get = [&u](CURLUPart part, std::string& value) {
+        char* text = nullptr;
+        if (curl_url_get(u.get(), part, &text, 0) != CURLUE_OK || !text) return false;
+        value = text;
+        curl_free(text);
+        return true;
+    };
+    std::string scheme, host, port;
+    if (!get(CURLUPART_SCHEME, scheme) || !get(CURLUPART_HOST, host) || host.empty()) return false;
+    scheme = Lower(scheme);
+    const bool https = scheme == "https";
+    const bool httpLike = https || scheme == "http" || scheme == "mmsh";
+    int number = https ? 443 : 80;
+    if (httpLike && get(CURLUPART_PORT, port)) {
+        char* end = nullptr;
+        long p = std::strtol(port.c_str(), &end, 10);
+        if (!end || *end != '\0' || p < 1 || p > 65535) return false;
+        number = static_cast<int>(p);
+    }
+    const std::string portText = std::to_string(number);
+    // Credentials come only from the user's answer to a 401, never from the URL.
+    if (curl_url_set(u.get(), CURLUPART_USER, nullptr, 0) != CURLUE_OK ||
+        curl_url_set(u.get(), CURLUPART_PASSWORD, nullptr, 0) != CURLUE_OK ||
+        curl_url_set(u.get(), CURLUPART_SCHEME, https ? "https" : "http", 0) != CURLUE_OK ||
+        curl_url_set(u.get(), CURLUPART_PORT, portText.c_str(), 0) != CURLUE_OK)
+        return false;
+    std::string full;
+    if (!get(CURLUPART_URL, full)) return false;
+
+    const std::string h = Lower(host);
+    out.host = host;
+    out.port = number;
+    out.requestUrl = full;
+    out.loopback = h == "localhost" || h.rfind("127.", 0) == 0 || h == "[::1]" || h == "::1";
+    return true;
+}
+
+}  // namespace
+
+MmshClient::MmshClient(uint16_t jobNumber, const RecorderSettings& settings, RecordEventSink* sink,
+                       CredentialsPrompt* prompt)
+    : jobNumber_(jobNumber), settings_(settings), sink_(sink), prompt_(prompt), buffer_(kBufferSize) {}
+
+MmshClient::~MmshClient() = default;
+
+void MmshClient::Report(const char* text) {
+    if (sink_) sink_->ReportError(text);
+}
+
+std::vector<std::string> MmshClient::DescribeHeaders(const std::string& host) {
+    return {
+        std::string("User-Agent: ") + kAgent,
+        "Host: " + host,
+        "Pragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,request-context=1,max-duration=0",
+        std::string("Pragma: xClientGUID=") + kClientGuid,
+        "Connection: Close",
+    };
+}
+
+std::vector<std::string> MmshClient::PlayHeaders(const std::string& host, uint32_t durationMs) {
+    return {
+        std::string("User-Agent: ") + kAgent,
+        "Host: " + host,
+        "Pragma: no-cache,rate=1.000000,stream-time=0,stream-offset=4294967295:4294967295,request-context=2,"
+        "max-duration=" +
+            std::to_string(durationMs),
+        "Pragma: xPlayStrm=1",
+        std::string("Pragma: xClientGUID=") + kClientGuid,
+        "Pragma: stream-switch-count=1",
+        "Pragma: stream-switch-entry=ffff:1:0",
+        "Connection: Close",
+    };
+}
+
+uint32_t MmshClient::Record(OutputFile* file, const std::string& url) {
+    url_ = url;
+    // One client serves every stream of a worker (playlist entries one after
+    // another): counting and the size limit start afresh with each stream.
+    bytesReceived_ = 0;
+    headerRejected_ = false;
+    writeFailed_ = false;
+    wroteAny_ = false;
+    pending_ = PendingHead();
+
+    UrlParts parts;
+    SplitUrl(url, parts);  // a URL that does not split fails in Exchange, with its message
+    if (Exchange(file, url, DescribeHeaders(parts.host), true) != ExchangeResult::Ok) return 0;
+    // A header that could not be used ends the recording here: data packets
+    // without it would make a file nothing can read.
+    if (framing_ == kFramingFramed && !Ended() && !StopRequested())
+        Exchange(file, url, PlayHeaders(parts.host, info_.DurationMs), false);
+
+    // The file keeps a write-behind buffer; a full disk may only show now.
+    if (file && wroteAny_ && !writeFailed_ && !file->Flush()) {
+        writeFailed_ = true;
+        Report(kWriteError);
+    }
+    return Saturate32(bytesReceived_);
+}
+
+ExchangeResult MmshClient::Exchange(OutputFile* file, const std::string& url,
+                                    const std::vector<std::string>& headerBlock, bool describeOnly) {
+    ExchangeResult result = ExchangeResult::OpenFailed;
+    try {
+        CurlStream stream(stop_);
+        if (!stream.Open()) {
+            Report(kOpenError);
+            return result;
+        }
+        result = ExchangeResult::ConnectFailed;
+        UrlParts parts;
+        const bool split = SplitUrl(url, parts);
+        if (sink_) sink_->OnConnecting(url, split ? parts.port : 80);
+        if (!split) {
+            Report(kConnectError);
+            return result;
+        }
+
+        HttpRequest request;
+        request.url = parts.requestUrl;
+        request.headers = headerBlock;
+        request.direct = parts.loopback;
+        switch (stream.Send(request)) {
+        case CurlStream::SendResult::Ok:
+            break;
+        case CurlStream::SendResult::SetupFailed:
+            Report(kRequestError);
+            return ExchangeResult::RequestFailed;
+        case CurlStream::SendResult::ConnectFailed:
+            Report(kConnectError);
+            return ExchangeResult::ConnectFailed;
+        case CurlStream::SendResult::SendFailed:
+            Report(kNotFound);
+            return ExchangeResult::StatusFailed;
+        case CurlStream::SendResult::NoStatus:
+            Report(kRequestError);
+            return ExchangeResult::StatusFailed;
+        case CurlStream::SendResult::Stopped:
+            return ExchangeResult::StatusFailed;
+        }
+        result = ExchangeResult::StatusFailed;
+
+        long status = stream.Status();
+        if (status == 401) status = Authenticate(stream, request, parts.host, status);
+        if (status == 200) {
+            const uint64_t contentLength = stream.ContentLength();
+            if (sink_) sink_->OnHeaderReceived(url, static_cast<int>(info_.DurationMs));
+            result = ReadBody(stream, file, contentLength, describeOnly) != 0 ? ExchangeResult::Ok
+                                                                              : ExchangeResult::BodyFailed;
+        } else if (!StopRequested()) {
+            Report(kNotFound);
+        }
+    } catch (const std::exception&) {
+        // Out of memory or resources in the HTTP layer: the handles are
+        // already closed by unwinding; keep the result reached so far.
+    }
+    return result;
+}
+
+long MmshClient::Authenticate(CurlStream& stream, HttpRequest& request, const std::string& site, long status) {
+    if (!user_.empty() && !password_.empty()) {
+        request.user = user_;
+        request.password = password_;
+        if (stream.Send(request) != CurlStream::SendResult::Ok) return status;
+        status = stream.Status();
+    }
+    while (status == 401 && prompt_ && !StopRequested()) {
+        std::string user = user_;
+        std::string password = password_;
+        if (!prompt_->AskCredentials(site, user, password)) break;
+        user_ = user;
+        password_ = password;
+        request.user = user;
+        request.password = password;
+        if (stream.Send(request) != CurlStream::SendResult::Ok) return status;
+        status = stream.Status();
+    }
+    return status;
+}
+
+uint64_t MmshClient::ReadBody(ByteSource& body, OutputFile* file, uint64_t contentLength, bool describeOnly) {
+    pending_ = PendingHead();
+    if (StopRequested()) return 0;
+
+    uint8_t head[kChunkHeadSize];
+    size_t got = 0;
+    ReadStatus status = body.Read(head, sizeof(head), got);
+    if (status == ReadStatus::Stopped) return 0;
+    if (got == 0 || status == ReadStatus::Failed) {
+        Report(kReadError);
+        return 0;
+    }
+    uint64_t count = got;
+    const bool framed = got >= 2 && (IsChunk(head, 'H') || IsChunk(head, 'D') || IsChunk(head, 'E'));
+    framing_ = framed ? kFramingFramed : kFramingRaw;
+    bodyLimit_ = contentLength == 0 ? UINT64_MAX : contentLength;
+    bodyConsumed_ = got;
+
+    if (framed) {
+        if (got < kChunkHeadSize) {
+            Report(kReadError);
+            return 0;
+        }
+        count += ReadHeaderChunk(body, head, file, describeOnly);
+        if (!describeOnly && !Ended()) count += ReadDataChunks(body, file);
+        return count;
+    }
+
+    // Not a stream: the body is copied as it is, its first bytes included.
+    if (file && !WriteOut(file, head, got)) return count;
+    bytesReceived_ += got;
+    const uint64_t remaining = bodyLimit_ > got ? bodyLimit_ - got : 0;
+    count += ReadRawBody(body, file, remaining);
+    return count;
+}
+
+bool MmshClient::HeaderIncomplete(uint8_t lastFlags) const {
+    // The Header Object states its own size; the chunk payload holds it plus
+    // the start of the Data Object. Without that, the flags tell.
+    if (header_.size() >= 24 && std::memcmp(header_.data(), kHeaderObjectGuid, 16) == 0) {
+        const uint64_t objectSize = AsfCodec::ReadU64(header_.data() + 16);
+        if (objectSize > UINT64_MAX - kDataObjectPrefix) return true;
+        return header_.size() < objectSize + kDataObjectPrefix;
+    }
+    return (lastFlags & kFlagHeaderComplete) == 0;
+}
+
+uint64_t MmshClient::ReadHeaderChunk(ByteSource& body, const uint8_t* head, OutputFile* file, bool describeOnly) {
+    if (StopRequested()) return 0;
+
+    header_.clear();
+    uint8_t current[kChunkHeadSize];
+    std::memcpy(current, head, kChunkHeadSize);
+    bool parse = false;
+    for (;;) {
+        const int length = PayloadLength(current);
+        if (length <= 0) break;
+        if (header_.size() + static_cast<size_t>(length) > kMaxHeaderSize) {
+            header_.clear();
+            break;
+        }
+        const size_t old = header_.size();
+        header_.resize(old + static_cast<size_t>(length));
+        size_t got = 0;
+        const ReadStatus status = body.Read(header_.data() + old, static_cast<size_t>(length), got);
+        bodyConsumed_ += got;
+        if (status != ReadStatus::Ok) {
+            // Without the whole header nothing that follows is of use.
+            headerRejected_ = true;
+            if (status != ReadStatus::Stopped) Report(kReadError);
+            return 0;
+        }
+        if (current[9] & kFlagHeaderComplete) parse = true;
+        if (!HeaderIncomplete(current[9])) break;
+        if (bodyConsumed_ >= bodyLimit_) break;
+
+        // The header goes on in the next chunk if that is a $H chunk too;
+        // anything else is kept for the data loop.
+        uint8_t next[kChunkHeadSize];
+        size_t nextGot = 0;
+        const ReadStatus nextStatus = body.Read(next, sizeof(next), nextGot);
+        bodyConsumed_ += nextGot;
+        if (nextStatus == ReadStatus::Ok && IsChunk(next, 'H')) {
+            std::memcpy(current, next, kChunkHeadSize);
+            continue;
+        }
+        pending_.valid = true;
+        std::memcpy(pending_.bytes, next, kChunkHeadSize);
+        pending_.got = nextGot;
+        pending_.status = nextStatus;
+        break;
+    }
+
+    if (header_.empty()) {
+        headerRejected_ = true;
+        Report(kParseError);
+        return 0;
+    }
+    if (parse) {
+        switch (AsfCodec::ParseHeader(header_.data(), header_.size(), info_)) {
+        case HeaderParseResult::Ok:
+            break;
+        case HeaderParseResult::FilePropertiesNotFound:
+            headerRejected_ = true;
+            Report(kParseError);
+            return 0;
+        case HeaderParseResult::NotSupported:
+            headerRejected_ = true;
+            Report(kNotSupported);
+            return 0;
+        }
+    }
+    bytesReceived_ += header_.size();
+    if (!describeOnly && file) WriteOut(file, header_.data(), header_.size());
+    return bytesReceived_;
+}
+
+ReadStatus MmshClient::NextChunkHead(ByteSource& body, uint8_t* head, size_t& got) {
+    if (pending_.valid) {
+        pending_.valid = false;
+        std::memcpy(head, pending_.bytes, kChunkHeadSize);
+        got = pending_.got;
+        return pending_.status;
+    }
+    return body.Read(head, kChunkHeadSize, got);
+}
+
+bool MmshClient::SkipPayload(ByteSource& body, size_t length, ReadStatus& status) {
+    while (length > 0) {
+        const size_t part = std::min(length, buffer_.size());
+        size_t got = 0;
+        status = body.Read(buffer_.data(), part, got);
+        if (status != ReadStatus::Ok) return false;
+        length -= part;
+    }
+    status = ReadStatus::Ok;
+    return true;
+}
+
+bool MmshClient::WriteOut(OutputFile* file, const void* data, size_t size) {
+    wroteAny_ = true;
+    if (file->Write(data, size)) return true;
+    if (!writeFailed_) Report(kWriteError);
+    writeFailed_ = true;
+    return false;
+}
+
+bool MmshClient::PadOut(OutputFile* file, size_t count) {
+    if (count == 0) return true;
+    wroteAny_ = true;
+    if (file->WriteZeros(count)) return true;
+    if (!writeFailed_) Report(kWriteError);
+    writeFailed_ = true;
+    return false;
+}
+
+uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
+    uint32_t sendTime = 0;  // the last send time found; kept for packets without one
+    uint32_t baseTime = 0;  // a broadcast's first send time
+    bool baseSet = false;
+    uint8_t* const buffer = buffer_.data();
+
+    while (!StopRequested()) {
+        uint8_t head[kChunkHeadSize];
+        size_t got = 0;
+        ReadStatus status = NextChunkHead(body, head, got);
+        if (status == ReadStatus::Stopped) break;
+        if (status != ReadStatus::Ok || head[0] != '$') {
+            Report(kReadError);
+            return 0;
+        }
+        if (IsChunk(head, 'E')) break;
+        const int length = PayloadLength(head);
+        if (length <= 0) break;
+        const size_t payload = static_cast<size_t>(length);
+
+        if (!IsChunk(head, 'D')) {
+            // Stream changes, repeated headers and unknown chunks carry no
+            // data packet: they never go to the file.
+            if (!SkipPayload(body, payload, status)) {
+                if (status == ReadStatus::Stopped) break;
+                Report(kReadError);
+                return 0;
+            }
+            continue;
+        }
+
+        // The first part holds the packet's leading fields, send time included.
+        const size_t first = std::min(payload, buffer_.size());
+        status = body.Read(buffer, first, got);
+        if (status == ReadStatus::Stopped) break;
+        if (status != ReadStatus::Ok) {
+            Report(kReadError);
+            return 0;
+        }
+        const int offset = AsfCodec::SendTimeOffset(buffer, first);
+        if (offset > 0 && static_cast<size_t>(offset) + 4 <= first) sendTime = AsfCodec::ReadU32(buffer + offset);
+
+        uint32_t streamTime = sendTime;
+        int progress = 0;
+        if (info_.DurationMs == 0) {
+            if (!baseSet) {
+                baseTime = sendTime;
+                baseSet = true;
+            }
+            streamTime = sendTime > baseTime ? sendTime - baseTime : 0;
+        } else {
+            const uint64_t hundredths = uint64_t(sendTime) * 10000u / info_.DurationMs;
+            progress = hundredths > uint64_t(INT_MAX) ? INT_MAX : static_cast<int>(hundredths);
+        }
+
+        // Packets longer than the buffer pass through it in parts.
+        bool writing = file != nullptr;
+        if (writing && !WriteOut(file, buffer, first)) return bytesReceived_;
+        for (size_t done = first; done < payload;) {
+            const size_t part = std::min(payload - done, buffer_.size());
+            status = body.Read(buffer, part, got);
+            if (status != ReadStatus::Ok) {
+                if (status == ReadStatus::Stopped) return bytesReceived_;
+                Report(kReadError);
+                return 0;
+            }
+            if (writing && !WriteOut(file, buffer, part)) return bytesReceived_;
+            done += part;
+        }
+        if (writing) {
+            const size_t packetSize = info_.minPacketSize;
+            const size_t padding = payload < packetSize ? packetSize - payload : 0;
+            if (!PadOut(file, padding)) return bytesReceived_;
+            bytesReceived_ += payload + padding;
+        }
+
+        if (sink_) sink_->OnProgress(Saturate32(bytesReceived_), progress, streamTime);
+
+        if (settings_.timePolicy && int64_t(streamTime / 1000) >= int64_t(settings_.maxTime)) break;
+        if (settings_.sizePolicy && int64_t(bytesReceived_ / 1048576) >= int64_t(settings_.maxSize)) break;
+    }
+    return bytesReceived_;
+}
+
+uint64_t MmshClient::ReadRawBody(ByteSource& body, OutputFile* file, uint64_t remaining) {
+    uint64_t total = 0;
+    uint8_t* const buffer = buffer_.data();
+    while (!StopRequested()) {
+        const uint64_t left = remaining - total;
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kRawBlockSize));
+        if (want == 0) break;
+        size_t got = 0;
+        const ReadStatus status = body.Read(buffer, want, got);
+        if (got > 0) {
+            if (file && !WriteOut(file, buffer, got)) break;
+            bytesReceived_ += got;
+            total += got;
+            if (total >= remaining) break;
+            if (sink_) sink_->OnProgress(Saturate32(bytesReceived_), 0, 0);
+            if (settings_.sizePolicy && int64_t(bytesReceived_ / 1048576) >= int64_t(settings_.maxSize)) break;
+        }
+        if (status == ReadStatus::Failed) Report(kReadError);
+        if (status != ReadStatus::Ok) break;
+    }
+    return total;
+}
+
+}  // namespace larkspan

@@ -1,0 +1,137 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "asf/AsfHeaderInfo.h"
+#include "protocols/RecordEventSink.h"
+#include "protocols/mmsh/ByteSource.h"
+#include "recorder/RecorderSettings.h"
+
+namespace larkspan {
+
+class CurlStream;
+struct HttpRequest;
+class OutputFile;
+
+enum class ExchangeResult {
+    Ok = 0,
+    OpenFailed = 1,
+    ConnectFailed = 2,
+    RequestFailed = 3,
+    StatusFailed = 4,
+    BodyFailed = 5,
+};
+
+// Records a Windows Media stream served over HTTP: a describe request
+// fetches the ASF header, a play request the header again and the data
+// packets, framed in $H/$D/$E chunks. A server that answers with a plain
+// body has that body copied as it is (meta files are fetched this way).
+class MmshClient {
+public:
+    static constexpr const char* kAgent = "NSPlayer/4.1.0.3856";
+    static constexpr const char* kClientGuid = "{C7A8076C-B32C-64A9-6B9C-2B4B56B340B5}";
+    static constexpr size_t kChunkHeadSize = 12;
+    static constexpr size_t kBufferSize = 8192;    // chunk payloads pass through this in parts
+    static constexpr size_t kRawBlockSize = 4096;  // unframed bodies are copied in blocks this big
+    static constexpr size_t kMaxHeaderSize = 8u << 20;  // a header joined from $H chunks never grows past this
+
+    // Framing of the last response body.
+    static constexpr int kFramingNone = 0;
+    static constexpr int kFramingRaw = 1;
+    static constexpr int kFramingFramed = 2;
+
+    MmshClient(uint16_t jobNumber, const RecorderSettings& settings, RecordEventSink* sink,
+               CredentialsPrompt* prompt);
+    ~MmshClient();
+    MmshClient(const MmshClient&) = delete;
+    MmshClient& operator=(const MmshClient&) = delete;
+
+    // Records the stream at url into file (which may be null: the exchanges
+    // then run and nothing is written). Returns the bytes received, 0 when
+    // the describe exchange failed.
+    uint32_t Record(OutputFile* file, const std::string& url);
+
+    // Asks a running Record to end; callable from any thread. Waits for
+    // network bytes notice it within one short poll interval.
+    void Stop() { stop_.store(true); }
+    bool StopRequested() const { return stop_.load(); }
+
+    // One HTTP GET with the given extra header lines, its authentication
+    // and its body.
+    ExchangeResult Exchange(OutputFile* file, const std::string& url, const std::vector<std::string>& headerBlock,
+                            bool describeOnly);
+
+    // Body readers. They work on any byte source, so the same code reads a
+    // network response and bytes in memory.
+    // contentLength 0 means the length is not known.
+    uint64_t ReadBody(ByteSource& body, OutputFile* file, uint64_t contentLength, bool describeOnly);
+    // Reads the header chunk whose 12-byte head is given (and any $H chunks
+    // continuing it); 0 when it was rejected, else the bytes received.
+    uint64_t ReadHeaderChunk(ByteSource& body, const uint8_t* head, OutputFile* file, bool describeOnly);
+    // Copies $D chunks, padded to the packet size, until $E, a limit or a
+    // stop; 0 after a read error, else the bytes received.
+    uint64_t ReadDataChunks(ByteSource& body, OutputFile* file);
+    // Copies an unframed body; returns the bytes copied by this call.
+    uint64_t ReadRawBody(ByteSource& body, OutputFile* file, uint64_t remaining);
+
+    // The request header lines, in the order they are sent.
+    static std::vector<std::string> DescribeHeaders(const std::string& host);
+    static std::vector<std::string> PlayHeaders(const std::string& host, uint32_t durationMs);
+
+    uint16_t JobNumber() const { return jobNumber_; }
+    uint64_t BytesReceived() const { return bytesReceived_; }
+    int Framing() const { return framing_; }
+    const AsfHeaderInfo& HeaderInfo() const { return info_; }
+    // The recording ended early: a header that could not be used, or a
+    // failed write to the output file.
+    bool HeaderRejected() const { return headerRejected_; }
+    bool WriteFailed() const { return writeFailed_; }
+
+private:
+    struct PendingHead {
+        bool valid = false;
+        uint8_t bytes[kChunkHeadSize] = {};
+        size_t got = 0;
+        ReadStatus status = ReadStatus::Ok;
+    };
+
+    long Authenticate(CurlStream& stream, HttpRequest& request, const std::string& site, long status);
+    ReadStatus NextChunkHead(ByteSource& body, uint8_t* head, size_t& got);
+    bool HeaderIncomplete(uint8_t lastFlags) const;
+    // Reads and drops `length` payload bytes; false (with the reason in
+    // status) when they could not all be read.
+    bool SkipPayload(ByteSource& body, size_t length, ReadStatus& status);
+    bool WriteOut(OutputFile* file, const void* data, size_t size);
+    bool PadOut(OutputFile* file, size_t count);
+    bool Ended() const { return headerRejected_ || writeFailed_; }
+    void Report(const char* text);
+
+    uint16_t jobNumber_;
+    RecorderSettings settings_;
+    RecordEventSink* sink_;
+    CredentialsPrompt* prompt_;
+    std::atomic<bool> stop_{false};
+
+    std::string url_;
+    uint64_t bytesReceived_ = 0;
+    int framing_ = kFramingNone;
+    AsfHeaderInfo info_;
+    std::string user_;
+    std::string password_;
+
+    // State of the current Record call.
+    bool headerRejected_ = false;
+    bool writeFailed_ = false;
+    bool wroteAny_ = false;
+    PendingHead pending_;
+    uint64_t bodyLimit_ = 0;     // bytes the body may hold (content length), or the maximum
+    uint64_t bodyConsumed_ = 0;  // bytes of the body read so far by the header reader
+
+    std::vector<uint8_t> buffer_;  // kBufferSize bytes: payloads and raw blocks
+    std::vector<uint8_t> header_;  // the header as received, joined over its chunks
+};
+
+}  // namespace larkspan

@@ -1,0 +1,78 @@
+#include "recorder/OutputCreation.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "asf/OutputFile.h"
+#include "recorder/OutputNaming.h"
+
+namespace larkspan {
+
+namespace {
+
+bool SomethingAt(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::path(path), ec);
+}
+
+// The dialog's buffer holds kSaveAsPathMax characters; a longer suggestion
+// is shown cut (at a UTF-8 character boundary).
+std::string FitDialog(const std::string& text) {
+    if (text.size() <= kSaveAsPathMax) return text;
+    size_t n = kSaveAsPathMax;
+    for (int i = 0; i < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80; ++i) --n;
+    if ((static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) n = kSaveAsPathMax;  // not UTF-8 anyway
+    return text.substr(0, n);
+}
+
+OutputOutcome CreateOrFallBack(QuestionAsker& asker, std::string& outputPath, OutputFile& file) {
+    if (file.Create(outputPath)) return OutputOutcome::Opened;
+    if (CreateViaSaveAs(asker, FileNameOf(outputPath), outputPath, file)) return OutputOutcome::Opened;
+    return OutputOutcome::CreationError;
+}
+
+}  // namespace
+
+bool AskSaveAsPath(QuestionAsker& asker, std::string& text) {
+    std::string chosen = asker.AskSaveAs(FitDialog(text));
+    if (chosen.empty() || chosen.size() > kSaveAsPathMax || chosen.find('\0') != std::string::npos) return false;
+    text = std::move(chosen);
+    return true;
+}
+
+bool ConfirmOverwrite(const RecorderSettings& settings, std::string& outputPath, QuestionAsker& asker) {
+    if (!settings.overWrite || !SomethingAt(outputPath)) return true;
+    switch (asker.AskOverwrite(outputPath)) {
+    case OverwriteAnswer::Yes:
+        return true;
+    case OverwriteAnswer::No:
+        return AskSaveAsPath(asker, outputPath);
+    case OverwriteAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool CreateViaSaveAs(QuestionAsker& asker, const std::string& suggestedName, std::string& outputPath,
+                     OutputFile& file) {
+    std::string chosen = suggestedName;
+    if (!AskSaveAsPath(asker, chosen)) return false;
+    outputPath = chosen;
+    return file.Create(outputPath);
+}
+
+OutputOutcome OpenStreamOutput(const RecorderSettings& settings, std::string_view reference,
+                               std::string_view requestedName, QuestionAsker& asker, std::string& outputPath,
+                               OutputFile& file) {
+    outputPath = StreamOutputPath(reference, requestedName, settings.baseDir);
+    if (!ConfirmOverwrite(settings, outputPath, asker)) return OutputOutcome::Cancelled;
+    return CreateOrFallBack(asker, outputPath, file);
+}
+
+OutputOutcome OpenMetaDownload(const RecorderSettings& settings, std::string_view reference, QuestionAsker& asker,
+                               std::string& outputPath, OutputFile& file) {
+    outputPath = MetaDownloadPath(reference, settings.baseDir);
+    return CreateOrFallBack(asker, outputPath, file);
+}
+
+}  // namespace larkspan

@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "recorder/RecorderSettings.h"
+
+namespace larkspan {
+
+// The window message that carries a worker's status (wParam the status,
+// lParam the job number).
+inline constexpr unsigned kWmRecordStatus = 0x04F1;
+
+enum class RecordStatus : int {
+    Connecting = 0,
+    HeaderReceived = 2,
+    Finished = 3,
+    Progress = 5,
+};
+
+// The recorder window as a worker sees it. Called on the worker's thread:
+// an implementation queues the status for the user-interface thread and
+// returns at once, so that a worker never waits for the window.
+class RecordStatusTarget {
+public:
+    virtual ~RecordStatusTarget() = default;
+    virtual void PostRecordStatus(RecordStatus status, std::uint16_t jobNumber) = 0;
+};
+
+// What a worker is started with, by value.
+struct RecordJob {
+    RecordStatusTarget* notifyWindow = nullptr;  // nothing is posted while null
+    std::uint16_t jobNumber = 0;                 // from the window's running counter, from 1
+    RecorderSettings settings;                   // snapshot taken when the job starts
+    std::string sourceRef;                       // URL or local path of a stream or meta file
+    std::string requestedName;                   // file name without folder, may be empty
+};
+
+}  // namespace larkspan

@@ -1,0 +1,152 @@
+#include "media/MediaRefKind.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace larkspan {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RefCase {
+    const char* reference;
+    MediaRefKind expected;
+};
+
+class RemoteRefs : public ::testing::TestWithParam<RefCase> {};
+
+TEST_P(RemoteRefs, ClassifiesBySubstrings) {
+    const RefCase& c = GetParam();
+    EXPECT_EQ(ClassifyMediaRef(c.reference), c.expected) << c.reference;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RemoteRefs,
+    ::testing::Values(RefCase{"mms://host/a.asf", 0x1022}, RefCase{"HTTP://Host/List.ASX", 0x0112},
+                      RefCase{"mmst://host/live", 0x0042}, RefCase{"mmsu://host/live", 0x0082},
+                      RefCase{"http://host/play?u=mms://other/x.wmv", 0x4012},
+                      RefCase{"http://host/a.asx?f=b.wmv", 0x4112}, RefCase{"http://host/a.asf.asx", 0x1112},
+                      RefCase{"", 0x0002},
+                      // One bit per group, the first in its order.
+                      RefCase{"mms://h/a.wvx.wmx.asx", 0x0122}, RefCase{"mms://h/a.wvx.wmx", 0x0222},
+                      RefCase{"mms://h/a.wvx", 0x0422}, RefCase{"mms://h/a.wmv.wma.asf", 0x1022},
+                      RefCase{"mms://h/a.wmv.wma", 0x2022}, RefCase{"MMS://H/A.WMV", 0x4022},
+                      RefCase{"mmsu://a mmst://b mms://c", 0x0022}, RefCase{"mmsu://a mmst://b", 0x0042},
+                      // "mmst:" does not hold "mms:"; "https:" holds no "http:".
+                      RefCase{"https://host/x.wma", 0x2002}, RefCase{"rtsp://host/x", 0x0002},
+                      RefCase{"mms://h/a.asfx", 0x1022}));
+
+TEST(RemoteRefs, MetaKindsIsThePlaylistMask) {
+    EXPECT_EQ(MetaKinds, 0x0704u);
+    EXPECT_TRUE(IsMetaKind(ClassifyMediaRef("http://host/a.asf.asx")));
+    EXPECT_TRUE(IsMetaKind(ClassifyMediaRef("http://host/a.wvx")));
+    EXPECT_FALSE(IsMetaKind(ClassifyMediaRef("mms://host/a.asf")));
+}
+
+TEST(RemoteRefs, ReferenceWithNulIsNeverLocal) {
+    // "/" exists, but no file is named "/\0x.asf".
+    EXPECT_EQ(ClassifyMediaRef(std::string_view("/\0x.asf", 7)), 0x1002u);
+}
+
+class LocalRefs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("lk_media_classify_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Make(const std::string& name, const std::string& content) {
+        fs::path p = dir_ / name;
+        std::ofstream(p, std::ios::binary) << content;
+        return p.string();
+    }
+    static std::string Padded(std::string text, size_t size) {
+        text.resize(size, 'x');
+        return text;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(LocalRefs, AsfWhoseFirstLineNamesAsxIsAPlaylist) {
+    std::string p = Make("x.asf", Padded("<ASX version=\"3.0\">\r\n", 200));
+    EXPECT_EQ(ClassifyMediaRef(p), 0x1005u);
+    EXPECT_TRUE(IsMetaKind(ClassifyMediaRef(p)));
+}
+
+TEST_F(LocalRefs, OnlyFilesBelow3072BytesAreSniffed) {
+    EXPECT_EQ(ClassifyMediaRef(Make("a.asf", Padded("<ASX version=\"3.0\">\r\n", 3071))), 0x1005u);
+    EXPECT_EQ(ClassifyMediaRef(Make("b.asf", Padded("<ASX version=\"3.0\">\r\n", 3072))), 0x1001u);
+}
+
+TEST_F(LocalRefs, AsxOnTheSecondLineIsNotSeen) {
+    EXPECT_EQ(ClassifyMediaRef(Make("x.asf", "\r\n<asx version=\"3.0\">\r\n")), 0x1001u);
+}
+
+TEST_F(LocalRefs, OnlyTheFirst1023CharactersOfTheLineCount) {
+    EXPECT_EQ(ClassifyMediaRef(Make("in.asf", std::string(1019, ' ') + "<asx>")), 0x1005u);
+    EXPECT_EQ(ClassifyMediaRef(Make("out.asf", std::string(1020, ' ') + "<asx>")), 0x1001u);
+}
+
+TEST_F(LocalRefs, OnlyAsfFilesAreSniffed) {
+    EXPECT_EQ(ClassifyMediaRef(Make("x.wma", "<asx version=\"3.0\">\r\n")), 0x2001u);
+    EXPECT_EQ(ClassifyMediaRef(Make("x.wmv", "<asx version=\"3.0\">\r\n")), 0x4001u);
+}
+
+TEST_F(LocalRefs, EmptyAsfIsNotAPlaylist) { EXPECT_EQ(ClassifyMediaRef(Make("e.asf", "")), 0x1001u); }
+
+TEST_F(LocalRefs, Utf16AsfPlaylistIsRecognised) {
+    std::string text("\xFF\xFE", 2);
+    for (char c : std::string("<ASX version=\"3.0\">\r\n")) {
+        text.push_back(c);
+        text.push_back('\0');
+    }
+    EXPECT_EQ(ClassifyMediaRef(Make("u.asf", text)), 0x1005u);
+}
+
+TEST_F(LocalRefs, ExistingFolderIsLocal) {
+    EXPECT_EQ(ClassifyMediaRef(dir_.string()), 0x0001u);
+    fs::create_directory(dir_ / "rec.asf");
+    EXPECT_EQ(ClassifyMediaRef((dir_ / "rec.asf").string()), 0x1001u);
+}
+
+TEST_F(LocalRefs, LocalPlaylistExtension) {
+    EXPECT_EQ(ClassifyMediaRef(Make("list.ASX", "<asx/>")), 0x0101u);
+}
+
+TEST_F(LocalRefs, RelativePathIsTakenFromTheCurrentFolder) {
+    Make("rel.asf", "<asx>\n");
+    fs::path old = fs::current_path();
+    fs::current_path(dir_);
+    MediaRefKind kind = ClassifyMediaRef("rel.asf");
+    MediaRefKind missing = ClassifyMediaRef("other.asf");
+    fs::current_path(old);
+    EXPECT_EQ(kind, 0x1005u);
+    EXPECT_EQ(missing, 0x1002u);
+}
+
+TEST_F(LocalRefs, FifoNamedAsfIsNotOpened) {
+    // Opening a FIFO for reading would wait for a writer forever.
+    fs::path p = dir_ / "pipe.asf";
+    ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+    EXPECT_EQ(ClassifyMediaRef(p.string()), 0x1001u);
+}
+
+TEST_F(LocalRefs, UnreadableAsfLeavesTheBitClear) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    std::string p = Make("locked.asf", "<asx>\n");
+    fs::permissions(p, fs::perms::none);
+    EXPECT_EQ(ClassifyMediaRef(p), 0x1001u);
+}
+
+}  // namespace
+}  // namespace larkspan

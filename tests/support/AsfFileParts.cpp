@@ -1,0 +1,203 @@
+#include "tests/support/AsfFileParts.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace larkspan::testsupport {
+
+namespace {
+
+const uint8_t kHeaderObject[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const uint8_t kDataObject[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                     0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+
+constexpr size_t kObjectHeader = 24;  // GUID + 64-bit size
+constexpr size_t kDataObjectHead = 50;
+
+bool Fail(std::string* error, const std::string& what) {
+    if (error) *error = what;
+    return false;
+}
+
+bool GuidAt(const std::vector<uint8_t>& b, size_t offset, const uint8_t guid[16]) {
+    return offset <= b.size() && b.size() - offset >= 16 && std::memcmp(b.data() + offset, guid, 16) == 0;
+}
+
+void Check(const std::vector<uint8_t>& b, size_t offset, size_t width) {
+    if (offset > b.size() || b.size() - offset < width)
+        throw std::out_of_range("field at " + std::to_string(offset) + " past the end of " +
+                                std::to_string(b.size()) + " bytes");
+}
+
+}  // namespace
+
+uint32_t GetLE32(const std::vector<uint8_t>& b, size_t offset) {
+    Check(b, offset, 4);
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | b[offset + i];
+    return v;
+}
+
+uint64_t GetLE64(const std::vector<uint8_t>& b, size_t offset) {
+    Check(b, offset, 8);
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | b[offset + i];
+    return v;
+}
+
+void PutLE32(std::vector<uint8_t>& b, size_t offset, uint32_t v) {
+    Check(b, offset, 4);
+    for (int i = 0; i < 4; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void PutLE64(std::vector<uint8_t>& b, size_t offset, uint64_t v) {
+    Check(b, offset, 8);
+    for (int i = 0; i < 8; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+bool SplitAsf(const std::vector<uint8_t>& file, AsfFileParts& parts, std::string* error) {
+    parts = AsfFileParts{};
+    if (!GuidAt(file, 0, kHeaderObject) || file.size() < 30) return Fail(error, "no ASF Header Object at offset 0");
+    const uint64_t headerSize = GetLE64(file, 16);
+    if (headerSize < 30 || headerSize > file.size()) return Fail(error, "Header Object size out of range");
+
+    // Walk the header's child objects for File Properties.
+    bool found = false;
+    size_t pos = 30;
+    while (pos + kObjectHeader <= headerSize) {
+        const uint64_t size = GetLE64(file, pos + 16);
+        if (size < kObjectHeader || size > headerSize - pos) return Fail(error, "header child object size out of range");
+        if (GuidAt(file, pos, kFileProperties)) {
+            if (size < 104) return Fail(error, "File Properties Object too short");
+            const uint32_t minSize = GetLE32(file, pos + 92);
+            const uint32_t maxSize = GetLE32(file, pos + 96);
+            if (minSize == 0 || minSize != maxSize) return Fail(error, "packet size is not fixed");
+            parts.filePropertiesOffset = pos;
+            parts.packetSize = minSize;
+            found = true;
+            break;
+        }
+        pos += static_cast<size_t>(size);
+    }
+    if (!found) return Fail(error, "no File Properties Object in the header");
+
+    const size_t data = static_cast<size_t>(headerSize);
+    if (!GuidAt(file, data, kDataObject)) return Fail(error, "no Data Object right after the header");
+    if (file.size() - data < kDataObjectHead) return Fail(error, "Data Object header cut short");
+    parts.dataObjectOffset = data;
+    parts.header.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(data + kDataObjectHead));
+
+    const uint64_t dataSize = GetLE64(file, data + 16);
+    size_t dataEnd = file.size();
+    if (dataSize >= kDataObjectHead && dataSize <= file.size() - data) dataEnd = data + static_cast<size_t>(dataSize);
+
+    size_t p = data + kDataObjectHead;
+    while (dataEnd - p >= parts.packetSize) {
+        parts.packets.emplace_back(file.begin() + static_cast<std::ptrdiff_t>(p),
+                                   file.begin() + static_cast<std::ptrdiff_t>(p + parts.packetSize));
+        p += parts.packetSize;
+    }
+    parts.trailer.assign(file.begin() + static_cast<std::ptrdiff_t>(p), file.end());
+    return true;
+}
+
+bool SplitAsfFile(const std::string& path, AsfFileParts& parts, std::string* error) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    if (bytes.empty()) return Fail(error, "cannot read " + path);
+    return SplitAsf(bytes, parts, error);
+}
+
+std::vector<uint8_t> JoinAsf(const AsfFileParts& parts) {
+    std::vector<uint8_t> out = parts.header;
+    for (const auto& p : parts.packets) out.insert(out.end(), p.begin(), p.end());
+    out.insert(out.end(), parts.trailer.begin(), parts.trailer.end());
+    return out;
+}
+
+bool WalkAsfPacket(const std::vector<uint8_t>& packet, uint32_t packetSize, AsfPacketLayout& layout,
+                   std::string* error) {
+    layout = AsfPacketLayout{};
+    const size_t limit = packet.size() < packetSize ? packet.size() : packetSize;
+    size_t pos = 0;
+    bool bad = false;
+    // Reads a field of 0, 1, 2 or 4 bytes, as its 2-bit length type says.
+    auto field = [&](unsigned type) -> uint32_t {
+        static const size_t widths[4] = {0, 1, 2, 4};
+        const size_t w = widths[type & 3];
+        if (bad || pos + w > limit) {
+            bad = true;
+            return 0;
+        }
+        uint32_t v = 0;
+        for (size_t i = w; i-- > 0;) v = (v << 8) | packet[pos + i];
+        pos += w;
+        return v;
+    };
+
+    if (limit < 5 || packet[0] != 0x82 || packet[1] != 0 || packet[2] != 0)
+        return Fail(error, "not an error-correction packet (82 00 00)");
+    const uint8_t lt = packet[3];
+    const uint8_t pf = packet[4];
+    if (lt & 0x80) return Fail(error, "error-correction flag in the length type byte");
+    pos = 5;
+    uint32_t packetLength = field((lt >> 5) & 3);
+    field((lt >> 1) & 3);  // sequence
+    layout.paddingLength = field((lt >> 3) & 3);
+    if ((lt >> 5 & 3) == 0) packetLength = packetSize;
+    if (bad || layout.paddingLength > packetLength) return Fail(error, "bad packet length or padding");
+    const size_t payloadEnd = packetLength - layout.paddingLength;
+
+    layout.sendTimeOffset = pos;
+    field(3);  // send time
+    field(2);  // duration
+    const bool multiple = lt & 1;
+    size_t count = 1;
+    if (multiple) count = field(1) & 0x3F;
+    layout.payloadCount = count;
+    for (size_t i = 0; i < count; ++i) {
+        field(multiple ? (pf >> 6) & 3 : 1);  // stream number
+        field((pf >> 4) & 3);                 // media object number
+        field((pf >> 2) & 3);                 // offset into media object
+        const uint32_t replicated = field(pf & 3);
+        if (bad) break;
+        if (replicated == 8) layout.presentationTimeOffsets.push_back(pos + 4);
+        pos += replicated;
+        size_t payloadLength;
+        if (multiple) {
+            payloadLength = field(2);
+        } else {
+            if (pos > payloadEnd) {
+                bad = true;
+                break;
+            }
+            payloadLength = payloadEnd - pos;
+        }
+        pos += payloadLength;
+        if (bad || pos > payloadEnd) {
+            bad = true;
+            break;
+        }
+    }
+    if (bad) return Fail(error, "payloads run past the packet");
+    return true;
+}
+
+}  // namespace larkspan::testsupport

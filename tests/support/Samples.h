@@ -1,0 +1,38 @@
+#pragma once
+// Sample media and outside tools for tests.
+//
+//   std::string dir = larkspan::testsupport::SamplesDir();
+//   if (dir.empty()) GTEST_SKIP() << larkspan::testsupport::SamplesError();
+//   std::string clip = dir + "/clip.asf";
+//
+// The samples (clip.asf, audio.asf, bigpackets.asf) are made by
+// scripts/make-samples.sh with ffmpeg.
+#include <string>
+
+namespace larkspan::testsupport {
+
+// Folder holding the sample media: $LARKSPAN_SAMPLES_DIR when set, else
+// <build dir>/samples. Files missing there are made by scripts/make-samples.sh
+// on the first call (once per process; concurrent test processes wait for
+// each other through a lock file in that folder). Empty when the samples
+// could not be made (ffmpeg missing, the script failed); SamplesError() then
+// tells why.
+std::string SamplesDir();
+std::string SamplesError();
+
+// SamplesDir() + "/" + name, or empty when SamplesDir() is empty or the file
+// is not there.
+std::string SamplePath(const std::string& name);
+
+// True when an executable of that name is on PATH.
+bool HaveTool(const std::string& name);
+
+// Runs a command through /bin/sh and returns its exit status (-1 when it
+// could not be run or was killed). Its standard output goes to *output when
+// given; add "2>&1" to the command to capture errors as well.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Quotes one argument for /bin/sh.
+std::string ShellQuote(const std::string& arg);
+
+}  // namespace larkspan::testsupport
