@@ -1,56 +1,96 @@
 #include "asf/OutputFile.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#define LK_OPEN ::_open
+#define LK_WRITE(fd, p, n) ::_write(fd, p, static_cast<unsigned>(n))
+#define LK_SEEK ::_lseeki64
+#define LK_CLOSE ::_close
+#define LK_FLAGS (_O_BINARY)
+#else
+#include <unistd.h>
+#define LK_OPEN ::open
+#define LK_WRITE ::write
+#define LK_SEEK ::lseek
+#define LK_CLOSE ::close
+#define LK_FLAGS (O_CLOEXEC)
+#endif
 
 namespace larkspan {
 
 namespace {
 constexpr size_t kBufferSize = 64 * 1024;
+}
 
-#if defined(_WIN32)
-int SeekTo(std::FILE* f, uint64_t pos) { return _fseeki64(f, static_cast<__int64>(pos), SEEK_SET); }
-int SeekEnd(std::FILE* f) { return _fseeki64(f, 0, SEEK_END); }
-int64_t Tell(std::FILE* f) { return _ftelli64(f); }
-#else
-int SeekTo(std::FILE* f, uint64_t pos) { return fseeko(f, static_cast<off_t>(pos), SEEK_SET); }
-int SeekEnd(std::FILE* f) { return fseeko(f, 0, SEEK_END); }
-int64_t Tell(std::FILE* f) { return ftello(f); }
-#endif
-}  // namespace
+OutputFile::OutputFile() { buffer_.reserve(kBufferSize); }
 
 OutputFile::~OutputFile() { Close(); }
 
-bool OutputFile::Create(const std::string& path) {
+bool OutputFile::Open(const std::string& path, bool truncate) {
     Close();
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) return false;
-    std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+    int flags = O_WRONLY | LK_FLAGS | (truncate ? (O_CREAT | O_TRUNC) : 0);
+    fd_ = LK_OPEN(path.c_str(), flags, 0666);
+    if (fd_ < 0) return false;
     path_ = path;
     position_ = 0;
+    buffer_.clear();
     failed_ = false;
     return true;
 }
 
-bool OutputFile::OpenExisting(const std::string& path) {
-    Close();
-    file_ = std::fopen(path.c_str(), "r+b");
-    if (!file_) return false;
-    std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
-    path_ = path;
-    position_ = 0;
-    failed_ = false;
+bool OutputFile::Create(const std::string& path) { return Open(path, true); }
+
+bool OutputFile::OpenExisting(const std::string& path) { return Open(path, false); }
+
+bool OutputFile::WriteDirect(const uint8_t* data, size_t size) {
+    while (size > 0) {
+        auto n = LK_WRITE(fd_, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
     return true;
+}
+
+bool OutputFile::Flush() {
+    if (fd_ < 0) return false;
+    if (buffer_.empty()) return !failed_;
+    bool ok = WriteDirect(buffer_.data(), buffer_.size());
+    if (!ok) {
+        // What did not reach the disk is lost; the logical position goes
+        // back to where the file really ends.
+        failed_ = true;
+        auto end = LK_SEEK(fd_, 0, SEEK_CUR);
+        if (end >= 0) position_ = static_cast<uint64_t>(end);
+    }
+    buffer_.clear();
+    return ok && !failed_;
 }
 
 bool OutputFile::Write(const void* data, size_t size) {
-    if (!file_ || failed_) return false;
+    if (fd_ < 0) return false;
     if (size == 0) return true;
-    size_t n = std::fwrite(data, 1, size, file_);
-    position_ += n;
-    if (n != size || std::ferror(file_)) {
-        failed_ = true;
-        return false;
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    if (buffer_.size() + size > kBufferSize) {
+        if (!buffer_.empty() && !Flush()) return false;
+        if (size >= kBufferSize) {
+            if (!WriteDirect(p, size)) {
+                failed_ = true;
+                auto end = LK_SEEK(fd_, 0, SEEK_CUR);
+                if (end >= 0) position_ = static_cast<uint64_t>(end);
+                return false;
+            }
+            position_ += size;
+            return true;
+        }
     }
+    buffer_.insert(buffer_.end(), p, p + size);
+    position_ += size;
     return true;
 }
 
@@ -82,47 +122,28 @@ bool OutputFile::WriteU64(uint64_t v) {
 }
 
 bool OutputFile::Seek(uint64_t position) {
-    if (!file_ || failed_) return false;
-    if (SeekTo(file_, position) != 0) {
-        failed_ = true;
-        return false;
-    }
+    if (fd_ < 0) return false;
+    Flush();
+    if (LK_SEEK(fd_, static_cast<int64_t>(position), SEEK_SET) < 0) return false;
     position_ = position;
     return true;
 }
 
 bool OutputFile::SeekToEnd() {
-    if (!file_ || failed_) return false;
-    if (SeekEnd(file_) != 0) {
-        failed_ = true;
-        return false;
-    }
-    int64_t pos = Tell(file_);
-    if (pos < 0) {
-        failed_ = true;
-        return false;
-    }
-    position_ = static_cast<uint64_t>(pos);
-    return true;
-}
-
-bool OutputFile::Flush() {
-    if (!file_ || failed_) return false;
-    if (std::fflush(file_) != 0) {
-        failed_ = true;
-        return false;
-    }
+    if (fd_ < 0) return false;
+    Flush();
+    auto end = LK_SEEK(fd_, 0, SEEK_END);
+    if (end < 0) return false;
+    position_ = static_cast<uint64_t>(end);
     return true;
 }
 
 bool OutputFile::Close() {
-    if (!file_) return !failed_;
-    bool ok = !failed_;
-    if (std::fflush(file_) != 0) ok = false;
-    if (std::fclose(file_) != 0) ok = false;
-    file_ = nullptr;
-    if (!ok) failed_ = true;
-    return ok;
+    if (fd_ < 0) return !failed_;
+    Flush();
+    if (LK_CLOSE(fd_) != 0) failed_ = true;
+    fd_ = -1;
+    return !failed_;
 }
 
 }  // namespace larkspan

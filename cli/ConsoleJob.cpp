@@ -28,7 +28,7 @@ void ConsoleJob::PostRecordStatus(RecordStatus status, std::uint16_t) {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     if (status == RecordStatus::Connecting) {
-        messages_.push_back("connecting to " + worker_->SourceRef());
+        messages_.push_back("connecting to " + worker_->CurrentReference());
     } else if (status == RecordStatus::HeaderReceived) {
         std::string path = worker_->OutputPath();
         if (path != lastPath_) {

@@ -53,7 +53,7 @@ double ProgressDisplay::RateOf(const ConsoleJob& job) {
 std::string ProgressDisplay::Line(const ConsoleJob& job, double rate) {
     std::string line = "[" + std::to_string(job.Number()) + "] ";
     const CmmsThread& w = job.Worker();
-    if (w.BytesWritten() == 0) return line + "connecting to " + w.SourceRef();
+    if (w.BytesWritten() == 0) return line + "connecting to " + w.CurrentReference();
     line += FormatBytes(w.BytesWritten());
     if (w.DurationMs() > 0) {
         char pct[16];
@@ -86,7 +86,8 @@ void ProgressDisplay::Update(const std::vector<ConsoleJob*>& running, bool force
     auto now = std::chrono::steady_clock::now();
     if (!force && now - lastPlain_ < kPlainInterval) return;
     lastPlain_ = now;
-    for (auto& l : lines) std::fprintf(out_, "%s\n", l.c_str());
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (running[i]->Worker().BytesWritten() > 0) std::fprintf(out_, "%s\n", lines[i].c_str());
     std::fflush(out_);
 }
 

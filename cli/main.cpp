@@ -106,8 +106,18 @@ int main(int argc, char** argv) {
         display.Clear();
         const CmmsThread& w = job->Worker();
         std::vector<std::string> paths = w.OutputPaths();
-        std::string where = paths.empty() ? w.SourceRef() : paths.back();
-        std::printf("%s: %s (%s)\n", where.c_str(), job->Outcome().c_str(), FormatBytes(w.BytesWritten()).c_str());
+        if (paths.empty()) paths.push_back(w.SourceRef());
+        // A playlist job names the downloaded playlist first, then each entry;
+        // the outcome belongs to the job as a whole.
+        for (size_t i = 0; i < paths.size(); ++i) {
+            std::error_code ec;
+            uint64_t size = std::filesystem::file_size(paths[i], ec);
+            if (ec) size = 0;
+            if (i + 1 < paths.size())
+                std::printf("%s (%s)\n", paths[i].c_str(), FormatBytes(size).c_str());
+            else
+                std::printf("%s: %s (%s)\n", paths[i].c_str(), job->Outcome().c_str(), FormatBytes(size).c_str());
+        }
         std::fflush(stdout);
     };
 

@@ -69,6 +69,11 @@ std::string CmmsThread::MoreInfoLink() const {
     return moreInfoLink_;
 }
 
+std::string CmmsThread::CurrentReference() const {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return currentReference_;
+}
+
 std::vector<std::string> CmmsThread::OutputPaths() const {
     std::lock_guard<std::mutex> lock(textMutex_);
     return outputPaths_;
@@ -90,7 +95,11 @@ void CmmsThread::ClearError() {
     errorFlag_.store(false);
 }
 
-void CmmsThread::OnConnecting(const std::string&, int) {
+void CmmsThread::OnConnecting(const std::string& sourceRef, int) {
+    {
+        std::lock_guard<std::mutex> lock(textMutex_);
+        currentReference_ = sourceRef;
+    }
     // The MMS client clears its stop flag when it starts; a Stop that came
     // just before must still end it.
     if (stop_.load()) mms_.Stop();

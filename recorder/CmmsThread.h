@@ -57,6 +57,8 @@ public:
     std::string GetErrorText() const;
     std::string OutputPath() const;
     std::string MoreInfoLink() const;
+    // The reference a client is connecting to or recording now.
+    std::string CurrentReference() const;
     // Counters of the last progress report.
     std::uint32_t BytesWritten() const { return bytesWritten_.load(); }
     int Progress() const { return progress_.load(); }
@@ -109,6 +111,7 @@ private:
     std::string errorText_;
     std::string outputPath_;
     std::string moreInfoLink_;
+    std::string currentReference_;
     std::vector<std::string> outputPaths_;
 
     // Playlists being read, outermost first: bounds nesting and catches a

@@ -1,0 +1,285 @@
+// The client over real TCP on 127.0.0.1 against a peer that plays fixed
+// bytes: reads split at every byte boundary, the port of the URL, the
+// transport string, Stop while the server is silent, refused connections.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "asf/OutputFile.h"
+#include "protocols/mms/MmsClient.h"
+#include "tests/mms/MmsTestStreams.h"
+
+namespace larkspan {
+namespace {
+
+using namespace mmstest;
+
+// Accepts one connection, waits for the client's Connect, then sends its
+// script `chunk` bytes per send. What it does once the script is out:
+enum class AfterScript {
+    WaitForClient,  // keep the connection until the client closes it
+    StaySilent,     // send nothing more until the test ends
+    Close,          // close its side at once
+};
+
+class ScriptedPeer {
+public:
+    using After = AfterScript;
+    ScriptedPeer(Bytes script, size_t chunk, After after = After::WaitForClient)
+        : script_(std::move(script)), chunk_(chunk), after_(after) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
+        EXPECT_EQ(::listen(listener_, 1), 0);
+        socklen_t len = sizeof(a);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~ScriptedPeer() {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            finish_ = true;
+        }
+        cv_.notify_all();
+        ::shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+    }
+    uint16_t Port() const { return port_; }
+    std::string Url(const std::string& scheme = "mms") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + "/clip.asf";
+    }
+    // Blocks until the client's first message has arrived.
+    void WaitForConnect() {
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait(l, [this] { return received_.size() >= 176 || finish_; });
+    }
+    Bytes Received() {
+        std::lock_guard<std::mutex> l(m_);
+        return received_;
+    }
+    uint16_t ClientPort() const { return clientPort_; }
+
+private:
+    void Serve() {
+        sockaddr_in peer{};
+        socklen_t len = sizeof(peer);
+        const int fd = ::accept(listener_, reinterpret_cast<sockaddr*>(&peer), &len);
+        if (fd < 0) return;
+        clientPort_ = ntohs(peer.sin_port);
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+        std::thread reader([this, fd] {
+            uint8_t buf[4096];
+            for (;;) {
+                const ssize_t n = ::recv(fd, buf, sizeof(buf), 0);
+                if (n <= 0) break;
+                std::lock_guard<std::mutex> l(m_);
+                received_.insert(received_.end(), buf, buf + n);
+                cv_.notify_all();
+            }
+            std::lock_guard<std::mutex> l(m_);
+            clientClosed_ = true;
+            cv_.notify_all();
+        });
+        WaitForConnect();
+        for (size_t at = 0; at < script_.size(); at += chunk_) {
+            const size_t n = std::min(chunk_, script_.size() - at);
+            if (::send(fd, script_.data() + at, n, MSG_NOSIGNAL) != ssize_t(n)) break;
+            if (chunk_ < 16) usleep(50);  // let the client see the pieces one by one
+        }
+        if (after_ == After::Close) ::shutdown(fd, SHUT_WR);
+        {
+            std::unique_lock<std::mutex> l(m_);
+            cv_.wait(l, [this] { return finish_ || clientClosed_; });
+        }
+        ::shutdown(fd, SHUT_RDWR);
+        reader.join();
+        ::close(fd);
+    }
+
+    Bytes script_;
+    size_t chunk_;
+    After after_;
+    int listener_ = -1;
+    uint16_t port_ = 0;
+    uint16_t clientPort_ = 0;
+    std::thread thread_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    Bytes received_;
+    bool clientClosed_ = false;
+    bool finish_ = false;
+};
+
+Bytes ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+HeaderSpec Spec() {
+    HeaderSpec s;
+    s.packetSize = 1200;
+    s.playDuration = 131000000;
+    s.preroll = 3100;
+    s.packetsCount = 4;
+    return s;
+}
+
+Bytes FileOf(const HeaderSpec& spec, const std::vector<Bytes>& packets) {
+    Bytes file = AsfHeader(spec);
+    for (const auto& p : packets) {
+        const Bytes padded = Padded(p, spec.packetSize);
+        file.insert(file.end(), padded.begin(), padded.end());
+    }
+    const Bytes size = Le64(file.size());
+    std::copy(size.begin(), size.end(), file.begin() + FilePropsOffset(spec) + 40);
+    return file;
+}
+
+TEST(MmsSocket, RecordsFromBytesArrivingAFewAtATime) {
+    const HeaderSpec spec = Spec();
+    std::vector<Bytes> packets;
+    for (uint32_t i = 0; i < 4; ++i) packets.push_back(DataPacket(1200, i * 2500, 3100 + i * 2500, 100 + 300 * i));
+    Bytes script = Cat({Opening(), ServerCommand(kPing), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    for (uint32_t i = 0; i < 4; ++i) script = Cat({script, MediaPacket(i, 4, 0, packets[i])});
+    script = Cat({script, EndOfStream()});
+
+    for (const char* scheme : {"mms", "mmst", "mmsu"}) {
+        for (size_t chunk : {size_t(1), size_t(3), size_t(100000)}) {
+            if (chunk == 1 && std::string(scheme) != "mms") continue;
+            SCOPED_TRACE(std::string(scheme) + " chunk " + std::to_string(chunk));
+            ScriptedPeer peer(script, chunk);
+            TempDir dir;
+            OutputFile file;
+            ASSERT_TRUE(file.Create(dir.File("out.asf")));
+            EventLog log;
+            MmsClient client(3, {}, &log);
+            const uint32_t got = client.Record(&file, peer.Url(scheme));
+            ASSERT_TRUE(file.Close());
+            const Bytes want = FileOf(spec, packets);
+            const Bytes have = ReadAll(dir.File("out.asf"));
+            EXPECT_TRUE(have == want) << FirstDifference(have, want);
+            EXPECT_EQ(got, want.size());
+            EXPECT_TRUE(log.errors.empty());
+            ASSERT_EQ(log.connecting.size(), 1u);
+            EXPECT_EQ(log.connecting[0].second, peer.Port());
+            if (chunk != 1) continue;
+            // What went the other way: the reply table in order, and the
+            // transport string naming the client's own end of the connection.
+            const auto sent = SplitSent(peer.Received());
+            EXPECT_EQ(Mids(sent), (std::vector<uint32_t>{kConnect, kFunnelInfo, kConnectFunnel, kOpenFile, kReadBlock,
+                                                         kPong, kStreamSwitch, kStartPlaying}));
+            const Bytes transport = Cat({Ascii16("\\\\127.0.0.1\\TCP\\" + std::to_string(peer.ClientPort())), Zeros(2),
+                                         Ascii16("00f")});
+            ASSERT_GE(sent.size(), 3u);
+            EXPECT_EQ(Bytes(sent[2].bytes.begin() + 60, sent[2].bytes.end()), transport);
+        }
+    }
+}
+
+TEST(MmsSocket, StopEndsTheSessionWhileTheServerSendsNothing) {
+    ScriptedPeer peer({}, 1, ScriptedPeer::After::StaySilent);
+    TempDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(dir.File("out.asf")));
+    EventLog log;
+    MmsClient client(3, {}, &log);
+    std::thread stopper([&] {
+        peer.WaitForConnect();
+        client.Stop();
+    });
+    EXPECT_EQ(client.Record(&file, peer.Url()), 0u);
+    stopper.join();
+    EXPECT_TRUE(log.errors.empty());
+}
+
+TEST(MmsSocket, StopInTheDataPhaseStillFinishesTheFile) {
+    HeaderSpec spec = Spec();
+    spec.playDuration = 0;  // live: FinishFile has more to do
+    spec.flags = 1;
+    std::vector<Bytes> packets;
+    Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    for (uint32_t i = 0; i < 3; ++i) {
+        packets.push_back(DataPacket(1200, 900000 + i * 40, 903100 + i * 40, 1000));
+        script = Cat({script, MediaPacket(i, 4, 0, packets.back())});
+    }
+    ScriptedPeer peer(script, 100000, ScriptedPeer::After::StaySilent);
+    TempDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(dir.File("out.asf")));
+    EventLog log;
+    MmsClient client(3, {}, &log);
+    std::thread stopper([&] {
+        while (log.progressCount.load() < 3) std::this_thread::yield();
+        client.Stop();
+    });
+    const uint32_t got = client.Record(&file, peer.Url());
+    stopper.join();
+    ASSERT_TRUE(file.Close());
+    const Bytes have = ReadAll(dir.File("out.asf"));
+    ASSERT_EQ(have.size(), AsfHeader(spec).size() + 3 * 1200);
+    EXPECT_EQ(got, have.size());
+    const size_t fp = FilePropsOffset(spec);
+    EXPECT_EQ(Get64(have, fp + 40), have.size());
+    EXPECT_EQ(Get64(have, fp + 56), 3u);
+    EXPECT_EQ(Get32(have, fp + 88), 2u);
+}
+
+TEST(MmsSocket, ServerClosingMidPacketEndsTheSessionWithAFinishedFile) {
+    const HeaderSpec spec = Spec();
+    const Bytes p = DataPacket(1200, 0, 3100, 500);
+    const Bytes whole = MediaPacket(1, 4, 0, p);
+    const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(),
+                              MediaPacket(0, 4, 0, p), Bytes(whole.begin(), whole.begin() + 200)});
+    ScriptedPeer peer(script, 100000, ScriptedPeer::After::Close);
+    TempDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(dir.File("out.asf")));
+    EventLog log;
+    MmsClient client(3, {}, &log);
+    const uint32_t got = client.Record(&file, peer.Url());
+    ASSERT_TRUE(file.Close());
+    const Bytes want = FileOf(spec, {p});
+    const Bytes have = ReadAll(dir.File("out.asf"));
+    EXPECT_TRUE(have == want) << FirstDifference(have, want);
+    EXPECT_EQ(got, want.size());
+}
+
+TEST(MmsSocket, RefusedConnectionIsReported) {
+    // A port that was just free: bound, then closed.
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
+    socklen_t len = sizeof(a);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    const uint16_t port = ntohs(a.sin_port);
+    ::close(s);
+
+    TempDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(dir.File("out.asf")));
+    EventLog log;
+    MmsClient client(3, {}, &log);
+    EXPECT_EQ(client.Record(&file, "mms://127.0.0.1:" + std::to_string(port) + "/x.asf"), 0u);
+    EXPECT_EQ(log.errors, std::vector<std::string>{"connect failed !!"});
+    ASSERT_EQ(log.connecting.size(), 1u);
+    EXPECT_EQ(log.connecting[0].second, port);
+}
+
+}  // namespace
+}  // namespace larkspan

@@ -1,0 +1,209 @@
+#pragma once
+// What a server puts on the wire in an MMS session, built by hand for the
+// byte-level tests: replies, media packets, a small ASF header and data
+// packets. Independent of the code under test.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "protocols/RecordEventSink.h"
+#include "tests/mms/WireBytes.h"
+
+namespace larkspan::mmstest {
+
+// Server-to-client MIDs.
+constexpr uint32_t kReportConnectedEx = 0x00040001;
+constexpr uint32_t kReportConnectedFunnel = 0x00040002;
+constexpr uint32_t kReportStartedPlaying = 0x00040005;
+constexpr uint32_t kReportOpenFile = 0x00040006;
+constexpr uint32_t kReportReadBlock = 0x00040011;
+constexpr uint32_t kReportFunnelInfo = 0x00040015;
+constexpr uint32_t kPing = 0x0004001B;
+constexpr uint32_t kReportEndOfStream = 0x0004001E;
+constexpr uint32_t kReportStreamSwitch = 0x00040021;
+
+// Client-to-server MIDs.
+constexpr uint32_t kConnect = 0x00030001;
+constexpr uint32_t kConnectFunnel = 0x00030002;
+constexpr uint32_t kOpenFile = 0x00030005;
+constexpr uint32_t kStartPlaying = 0x00030007;
+constexpr uint32_t kReadBlock = 0x00030015;
+constexpr uint32_t kFunnelInfo = 0x00030018;
+constexpr uint32_t kPong = 0x0003001B;
+constexpr uint32_t kStreamSwitch = 0x00030033;
+
+// A server command: TCP header, prefix, body (result 0 first, unless the
+// body is given whole), padded to a multiple of 8 like a server pads it.
+inline Bytes ServerCommand(uint32_t mid, Bytes body = Zeros(8), uint32_t seq = 1) {
+    while (body.size() % 8) body.push_back(0);
+    const uint32_t messageLength = uint32_t(24 + body.size());
+    return Cat({Hex("01 00 00 00 CE FA 0B B0"), Le32(messageLength), Hex("4D 4D 53 20"), Le32(messageLength / 8),
+                Le32(seq), Hex("00 00 00 00 00 00 00 00"), Le32(messageLength / 8 - 2), Le32(mid), body});
+}
+
+// ReportOpenFile: result, playIncarnation, openFileId (negative: not found).
+inline Bytes ReportOpenFile(int32_t openFileId) {
+    return ServerCommand(kReportOpenFile,
+                         Cat({Le32(openFileId < 0 ? 0x80070002u : 0u), Le32(1), Le32(uint32_t(openFileId)), Zeros(28)}));
+}
+
+// A command with an arbitrary messageLength and filler bytes.
+inline Bytes RawCommand(uint32_t messageLength, const Bytes& rest) {
+    return Cat({Hex("01 00 00 00 CE FA 0B B0"), Le32(messageLength), Hex("4D 4D 53 20"), rest});
+}
+
+// A media packet: location id, playIncarnation, flags, length incl. prefix.
+inline Bytes MediaPacket(uint32_t location, uint8_t incarnation, uint8_t flags, const Bytes& payload) {
+    return Cat({Le32(location), Bytes{incarnation, flags}, Le16(uint16_t(payload.size() + 8)), payload});
+}
+
+struct HeaderSpec {
+    uint32_t packetSize = 1000;
+    uint32_t maxPacketSize = 0;       // 0: same as packetSize
+    uint64_t playDuration = 0;        // 100-ns units; 0 for live
+    uint32_t preroll = 3100;
+    uint32_t flags = 2;
+    uint64_t fileSize = 0;
+    uint64_t packetsCount = 0;
+    size_t fillerBytes = 0;           // a Padding Object of this size before File Properties (0: none)
+};
+
+// Header Object (optionally a Padding Object, then File Properties) plus
+// the first 50 bytes of the Data Object.
+inline Bytes AsfHeader(const HeaderSpec& s) {
+    const Bytes fileProps = Cat({Hex("A1 DC AB 8C 47 A9 CF 11 8E E4 00 C0 0C 20 53 65"), Le64(104), Zeros(16),
+                                 Le64(s.fileSize), Zeros(8), Le64(s.packetsCount), Le64(s.playDuration),
+                                 Le64(s.playDuration), Le64(s.preroll), Le32(s.flags), Le32(s.packetSize),
+                                 Le32(s.maxPacketSize ? s.maxPacketSize : s.packetSize), Le32(1000000)});
+    Bytes filler;
+    if (s.fillerBytes) {
+        filler = Cat({Hex("74 D4 06 18 DF CA 09 45 A4 BA 9A AB CB 96 AA E8"), Le64(s.fillerBytes),
+                      Bytes(s.fillerBytes - 24, 0xAB)});
+    }
+    const Bytes children = Cat({filler, fileProps});
+    const Bytes headerObject = Cat({Hex("30 26 B2 75 8E 66 CF 11 A6 D9 00 AA 00 62 CE 6C"), Le64(30 + children.size()),
+                                    Le32(s.fillerBytes ? 2 : 1), Hex("01 02"), children});
+    const Bytes dataObject = Cat({Hex("36 26 B2 75 8E 66 CF 11 A6 D9 00 AA 00 62 CE 6C"),
+                                  Le64(s.packetsCount ? 50 + s.packetsCount * s.packetSize : 0), Zeros(16),
+                                  Le64(s.packetsCount), Hex("01 01")});
+    return Cat({headerObject, dataObject});
+}
+
+// Offsets inside the AsfHeader above.
+inline size_t FilePropsOffset(const HeaderSpec& s) { return 30 + s.fillerBytes; }
+
+// A data packet with one payload, sent without its trailing padding:
+// 82 00 00, length types 0x08 (padding length a byte) or 0x10 (a word),
+// property flags 0x5D, padding length, send time, duration, stream 0x81,
+// object number, offset (dword), replicated length 8, object size,
+// presentation time, data.
+inline Bytes DataPacket(uint32_t packetSize, uint32_t sendTime, uint32_t presentationTime, size_t dataBytes,
+                        uint8_t objectNumber = 1) {
+    const bool wordPadding = packetSize - 27 - dataBytes > 255;
+    const uint32_t padding = uint32_t(packetSize - (wordPadding ? 28 : 27) - dataBytes);
+    const Bytes paddingField = wordPadding ? Le16(uint16_t(padding)) : Bytes{uint8_t(padding)};
+    return Cat({Hex("82 00 00"), Bytes{uint8_t(wordPadding ? 0x10 : 0x08), 0x5D}, paddingField, Le32(sendTime),
+                Le16(100), Bytes{0x81, objectNumber}, Le32(0), Bytes{8}, Le32(uint32_t(dataBytes)),
+                Le32(presentationTime), Bytes(dataBytes, 0x5A)});
+}
+inline size_t SendTimeAt(const Bytes& packet) { return packet.at(3) == 0x10 ? 7 : 6; }
+inline size_t PresentationTimeAt(const Bytes& packet) { return SendTimeAt(packet) + 17; }
+
+inline Bytes Padded(Bytes packet, size_t size) {
+    if (packet.size() < size) packet.resize(size, 0);
+    return packet;
+}
+
+// The usual server side of a session up to the header: replies to Connect,
+// FunnelInfo, ConnectFunnel, OpenFile and ReadBlock.
+inline Bytes Opening() {
+    return Cat({ServerCommand(kReportConnectedEx), ServerCommand(kReportFunnelInfo, Zeros(64)),
+                ServerCommand(kReportConnectedFunnel), ReportOpenFile(1), ServerCommand(kReportReadBlock)});
+}
+inline Bytes StartOfData() { return Cat({ServerCommand(kReportStreamSwitch), ServerCommand(kReportStartedPlaying)}); }
+inline Bytes EndOfStream() { return ServerCommand(kReportEndOfStream); }
+
+// One client message as sent.
+struct SentCommand {
+    uint32_t sequence;
+    uint32_t mid;
+    Bytes bytes;
+};
+
+// Splits what the client sent into messages by their messageLength.
+inline std::vector<SentCommand> SplitSent(const Bytes& sent) {
+    std::vector<SentCommand> out;
+    size_t at = 0;
+    while (at + 40 <= sent.size()) {
+        const size_t total = 16 + Get32(sent, at + 8);
+        if (at + total > sent.size()) break;
+        Bytes msg(sent.begin() + at, sent.begin() + at + total);
+        out.push_back({Get32(msg, 20), Get32(msg, 36), msg});
+        at += total;
+    }
+    return out;
+}
+
+inline std::vector<uint32_t> Mids(const std::vector<SentCommand>& cmds) {
+    std::vector<uint32_t> out;
+    for (const auto& c : cmds) out.push_back(c.mid);
+    return out;
+}
+
+// Keeps every report of a client.
+class EventLog : public RecordEventSink {
+public:
+    void OnConnecting(const std::string& ref, int port) override {
+        std::lock_guard<std::mutex> l(m);
+        connecting.push_back({ref, port});
+    }
+    void OnHeaderReceived(const std::string& ref, int durationMs) override {
+        std::lock_guard<std::mutex> l(m);
+        headerDurations.push_back(durationMs);
+    }
+    void OnProgress(uint32_t bytes, int progress, uint32_t timeMs) override {
+        std::lock_guard<std::mutex> l(m);
+        progressEvents.push_back({bytes, progress, timeMs});
+        ++progressCount;
+    }
+    void ReportError(const std::string& text) override {
+        std::lock_guard<std::mutex> l(m);
+        errors.push_back(text);
+    }
+    struct Progress {
+        uint32_t bytes;
+        int progress;
+        uint32_t timeMs;
+    };
+    std::mutex m;
+    std::vector<std::pair<std::string, int>> connecting;
+    std::vector<int> headerDurations;
+    std::vector<Progress> progressEvents;
+    std::atomic<int> progressCount{0};
+    std::vector<std::string> errors;
+};
+
+// A folder removed with its contents at the end of a test.
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("lk-mms-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace larkspan::mmstest
