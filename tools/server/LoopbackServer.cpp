@@ -160,10 +160,12 @@ void LoopbackServer::Impl::AcceptLoop(int listenFd, Protocol protocol) {
             connections[w->id] = record;
             ++active;
             if (active > peak) peak = active;
+            // Started under the lock: the other listener's reaping and Stop()
+            // read the thread handle under it too.
+            w->thread = std::thread([this, w, protocol] { RunConnection(w, protocol); });
             workers.push_back(std::move(worker));
         }
         changed.notify_all();
-        w->thread = std::thread([this, w, protocol] { RunConnection(w, protocol); });
     }
 }
 
@@ -188,7 +190,7 @@ void LoopbackServer::Impl::RunConnection(Worker* worker, Protocol protocol) {
             if (it->second.pingsSent > it->second.pongsReceived) {
                 missingPongs += it->second.pingsSent - it->second.pongsReceived;
             }
-            if (!it->second.path.empty()) ++completedRequests;
+            if (connection.servedRequest) ++completedRequests;
         }
     }
     changed.notify_all();

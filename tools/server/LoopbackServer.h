@@ -152,7 +152,7 @@ public:
     std::vector<ConnectionRecord> Connections() const;
     size_t ActiveConnections() const;
     size_t PeakConnections() const;
-    // HTTP requests answered and MMS sessions that opened a file, counted
+    // HTTP requests read and MMS sessions that asked for a file, counted
     // when their connection has closed.
     size_t CompletedRequests() const;
     // Pings sent minus Pongs received, over every MMS connection so far.

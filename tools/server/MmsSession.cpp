@@ -241,6 +241,7 @@ void MmsSession::Handle(const std::vector<uint8_t>& msg) {
         case mms::kOpenFile: {
             std::string text = TextFrom(msg, 56);
             std::string name = text.substr(0, text.find('\0'));
+            c_.servedRequest = true;
             mount_ = server_.FindMount(name);
             if (mount_ && !mount_->media) mount_ = nullptr;  // script-only mounts are MMSH only
             server_.UpdateConnection(id_, [&](ConnectionRecord& r) { r.path = MountKey(name); });

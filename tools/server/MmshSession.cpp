@@ -265,6 +265,7 @@ void RunMmshSession(Connection& c) {
         return;
     }
     HttpRequestRecord request = ParseRequest(head, id);
+    c.servedRequest = true;
     server.UpdateConnection(id, [&](ConnectionRecord& r) { r.path = request.path; });
     if (server.Logging()) {
         server.Log(id, request.requestLine);

@@ -112,6 +112,7 @@ public:
     void Finish();
 
     bool peerClosed = false;
+    bool servedRequest = false;  // an HTTP request was read, or an MMS file asked for
 
 private:
     LoopbackServer::Impl& server_;
