@@ -12,7 +12,7 @@ PACKAGES=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps
-  ffmpeg xvfb xauth curl time
+  ffmpeg xvfb xauth curl time tcpdump
 )
 
 missing=()
