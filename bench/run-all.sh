@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds what the recording benchmarks need, makes their samples, runs them
+# and prints their tables, then one summary table. Run by hand; nothing here
+# is part of the test suite.
+#
+#   bench/run-all.sh [mmsh] [mms] [soak]     (default: all three)
+#
+# Environment:
+#   LARKSPAN_BENCH_BUILD  build folder (default: build-bench beside this repo's sources)
+#   BENCH_RUNS            fast runs per client (default 5)
+#   BENCH_JOBS            recordings at once in the soak (default 50)
+#   BENCH_OUT_DIR         where the fast runs write their recordings (default: the work folder)
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="${LARKSPAN_BENCH_BUILD:-$ROOT/build-bench}"
+DATA="$BUILD/bench-data"
+WORK="$BUILD/bench-work"
+RUNS="${BENCH_RUNS:-5}"
+JOBS="${BENCH_JOBS:-50}"
+WHICH=("$@")
+[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak)
+
+for tool in cmake ninja ffmpeg; do
+  command -v "$tool" >/dev/null || { echo "run-all.sh: $tool is needed" >&2; exit 1; }
+done
+
+if [ ! -f "$BUILD/build.ninja" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DLARKSPAN_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$BUILD" -j2 --target larkspan-rec larkspan-testserver bench_worker_rec \
+  bench_mmsh_record bench_mms_record bench_soak
+
+echo "== samples (cached in $DATA)"
+"$ROOT/scripts/make-samples.sh" "$DATA"
+"$ROOT/scripts/make-large-sample.sh" "$DATA"
+
+mkdir -p "$WORK"
+SUMMARY="$WORK/summary.tsv"
+printf 'bench\tfigure\tvalue\tgoal\tverdict\n' > "$SUMMARY"
+OUT_ARGS=()
+[ -n "${BENCH_OUT_DIR:-}" ] && OUT_ARGS=(--out-dir "$BENCH_OUT_DIR")
+status=0
+for bench in "${WHICH[@]}"; do
+  echo
+  echo "== $bench"
+  case "$bench" in
+    mmsh) "$BUILD/bench/mmsh/bench_mmsh_record" --sample "$DATA/large.asf" --paced-sample "$DATA/clip.asf" \
+            --work "$WORK" --runs "$RUNS" --summary "$SUMMARY" "${OUT_ARGS[@]}" || status=1 ;;
+    mms)  "$BUILD/bench/mms/bench_mms_record" --sample "$DATA/large.asf" --paced-sample "$DATA/clip.asf" \
+            --work "$WORK" --runs "$RUNS" --summary "$SUMMARY" "${OUT_ARGS[@]}" || status=1 ;;
+    soak) "$BUILD/bench/soak/bench_soak" --sample "$DATA/clip.asf" --jobs "$JOBS" --work "$WORK" \
+            --summary "$SUMMARY" || status=1 ;;
+    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak)" >&2; exit 2 ;;
+  esac
+done
+
+echo
+echo "== summary ($SUMMARY)"
+if command -v column >/dev/null; then
+  column -t -s $'\t' "$SUMMARY"
+else
+  cat "$SUMMARY"
+fi
+[ $status -eq 0 ] || echo "some run failed or a file was wrong: see above" >&2
+exit $status
