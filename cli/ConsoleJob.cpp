@@ -1,6 +1,25 @@
 #include "cli/ConsoleJob.h"
 
+#include <filesystem>
+
+#include "media/MediaRefKind.h"
+
 namespace larkspan::cli {
+
+namespace {
+// True when a file the job wrote, other than a downloaded playlist, holds
+// any bytes. A client that was hung up on before the stream began reports
+// no error, yet nothing was recorded.
+bool RecordedAnything(const CmmsThread& worker) {
+    for (const std::string& path : worker.OutputPaths()) {
+        if (ClassifyMediaRef(path) & refkind::PlaylistExtMask) continue;
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (!ec && size > 0) return true;
+    }
+    return false;
+}
+}  // namespace
 
 ConsoleJob::ConsoleJob(std::uint16_t number, const std::string& source, const std::string& name,
                        const std::string& fixedOutput, const RecorderSettings& settings, TerminalLock* lock,
@@ -45,11 +64,17 @@ std::vector<std::string> ConsoleJob::TakeMessages() {
     return out;
 }
 
-bool ConsoleJob::Failed() const { return worker_->ErrorFlag(); }
+// A file kept because nobody could allow the overwrite is a recording not
+// made; --no-clobber or the user's own Cancel is not a failure.
+bool ConsoleJob::Failed() const {
+    if (worker_->ErrorFlag() || questions_.OverwriteUnanswered()) return true;
+    return !worker_->StopFlag() && !RecordedAnything(*worker_);
+}
 
 std::string ConsoleJob::Outcome() const {
     if (worker_->ErrorFlag()) return worker_->GetErrorText();
     if (worker_->StopFlag()) return "Cancelled";
+    if (!RecordedAnything(*worker_)) return "Nothing recorded";
     return "Completed";
 }
 

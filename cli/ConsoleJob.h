@@ -30,8 +30,9 @@ public:
 
     // Status lines queued since the last call ("connecting ...").
     std::vector<std::string> TakeMessages();
-    // "Completed", "Cancelled" or the error text.
+    // "Completed", "Cancelled", "Nothing recorded" or the error text.
     std::string Outcome() const;
+    // An error, a file kept for want of an answer, or nothing recorded.
     bool Failed() const;
 
     void PostRecordStatus(RecordStatus status, std::uint16_t jobNumber) override;

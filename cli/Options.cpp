@@ -44,7 +44,8 @@ const char* UsageText() {
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
            "\n"
-           "Exit status: 0 success, 1 a recording failed, 2 bad usage, 130 interrupted.\n";
+           "Exit status: 0 success, 1 a recording failed (or an existing file was kept\n"
+           "because nobody could confirm overwriting it), 2 bad usage, 130 interrupted.\n";
 }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
@@ -137,6 +138,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
         return false;
     }
     if (o.detect) {
+        if (!o.sources.empty()) {
+            error = "--detect takes no sources";
+            return false;
+        }
+        if (!o.output.empty()) {
+            error = "--output does not go with --detect";
+            return false;
+        }
         if (!o.interface.empty() && !o.pcapFile.empty()) {
             error = "--interface and --pcap exclude each other";
             return false;

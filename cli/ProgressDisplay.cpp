@@ -39,6 +39,13 @@ double ProgressDisplay::RateOf(const ConsoleJob& job) {
         return 0;
     }
     RateState& s = it->second;
+    if (bytes < s.lastBytes) {
+        // The next entry of a playlist counts from 0 again.
+        s.last = now;
+        s.lastBytes = bytes;
+        s.rate = 0;
+        return 0;
+    }
     double dt = std::chrono::duration<double>(now - s.last).count();
     if (dt >= 0.5) {
         double instant = (bytes - s.lastBytes) / dt;

@@ -30,7 +30,11 @@ TerminalQuestions::TerminalQuestions(TerminalLock* lock, OverwritePolicy policy,
 
 OverwriteAnswer TerminalQuestions::AskOverwrite(const std::string& path) {
     if (policy_ == OverwritePolicy::Always) return OverwriteAnswer::Yes;
-    if (policy_ == OverwritePolicy::Never || !HaveInteractiveTerminal()) return OverwriteAnswer::Cancel;
+    if (policy_ == OverwritePolicy::Never) return OverwriteAnswer::Cancel;
+    if (!HaveInteractiveTerminal()) {
+        overwriteUnanswered_ = true;
+        return OverwriteAnswer::Cancel;
+    }
     Asking asking(lock_);
     std::string answer;
     if (!ReadTerminalLine(OverwriteQuestionText(path) + " [y]es / [n]o, save as / [c]ancel: ", false, answer))

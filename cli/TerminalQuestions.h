@@ -30,6 +30,9 @@ public:
     bool AskCredentials(const std::string& site, std::string& user, std::string& password) override;
 
     int CredentialRequests() const { return credentialRequests_.load(); }
+    // The overwrite question came up with nobody to answer it (no terminal,
+    // neither --yes nor --no-clobber): the file was kept, nothing recorded.
+    bool OverwriteUnanswered() const { return overwriteUnanswered_.load(); }
 
 private:
     TerminalLock* lock_;
@@ -38,6 +41,7 @@ private:
     std::string password_;
     bool offeredGiven_ = false;
     std::atomic<int> credentialRequests_{0};
+    std::atomic<bool> overwriteUnanswered_{false};
 };
 
 }  // namespace larkspan::cli

@@ -1,5 +1,6 @@
 // larkspan-rec: records Windows Media streams from the command line.
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -9,12 +10,16 @@
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
 #include "app/QtSettingsProfile.h"
-#include "cli/ConsoleJob.h"
+#endif
+#include "cli/DetectCommand.h"
+#include "cli/JobQueue.h"
 #include "media/MediaRefKind.h"
 #include "cli/Options.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/Terminal.h"
+#include "recorder/IniSettingsProfile.h"
 #include "recorder/RecorderSettings.h"
 
 using namespace larkspan;
@@ -52,14 +57,16 @@ int main(int argc, char** argv) {
         std::puts("larkspan-rec " LARKSPAN_VERSION);
         return 0;
     }
-    if (options.detect) {
-        std::fprintf(stderr, "larkspan-rec: address detection is not available in this build\n");
-        return 2;
-    }
 
     RecorderSettings settings;
     {
+        // The profile the desktop program keeps: the registry on Windows, an
+        // INI file read without Qt elsewhere.
+#if defined(_WIN32)
         QtSettingsProfile profile;
+#else
+        IniSettingsProfile profile(IniSettingsProfile::DefaultPath());
+#endif
         settings.Load(profile);
     }
     if (!options.dir.empty()) {
@@ -69,6 +76,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // --no-clobber holds even when the profile says to overwrite unasked.
+    if (options.noClobber) settings.overWrite = 1;
     if (options.maxTime > 0) {
         settings.timePolicy = 1;
         settings.maxTime = options.maxTime;
@@ -86,67 +95,21 @@ int main(int argc, char** argv) {
     InstallSignalHandlers();
     TerminalLock terminal;
     ProgressDisplay display(stderr, StderrIsTerminal(), options.quiet);
-    const OverwritePolicy policy =
-        options.yes ? OverwritePolicy::Always : options.noClobber ? OverwritePolicy::Never : OverwritePolicy::Ask;
+    JobQueue queue(options, settings, display, terminal);
+    auto interrupted = [] { return g_interrupts.load() > 0; };
 
-    std::vector<std::unique_ptr<ConsoleJob>> jobs;
-    std::vector<ConsoleJob*> running;
-    size_t next = 0;
-    int failures = 0;
-    std::uint16_t number = 0;
-
-    auto drainMessages = [&](ConsoleJob* job) {
-        for (auto& m : job->TakeMessages())
-            if (!options.quiet) display.Message("[" + std::to_string(job->Number()) + "] " + m);
-    };
-    auto finishJob = [&](ConsoleJob* job) {
-        job->Join();
-        drainMessages(job);
-        if (job->Failed()) ++failures;
-        display.Clear();
-        const CmmsThread& w = job->Worker();
-        std::vector<std::string> paths = w.OutputPaths();
-        if (paths.empty()) paths.push_back(w.SourceRef());
-        // A playlist job names the downloaded playlist first, then each entry;
-        // the outcome belongs to the job as a whole.
-        for (size_t i = 0; i < paths.size(); ++i) {
-            std::error_code ec;
-            uint64_t size = std::filesystem::file_size(paths[i], ec);
-            if (ec) size = 0;
-            if (i + 1 < paths.size())
-                std::printf("%s (%s)\n", paths[i].c_str(), FormatBytes(size).c_str());
-            else
-                std::printf("%s: %s (%s)\n", paths[i].c_str(), job->Outcome().c_str(), FormatBytes(size).c_str());
-        }
-        std::fflush(stdout);
-    };
-
-    while (true) {
-        const bool interrupted = g_interrupts.load() > 0;
-        while (!interrupted && running.size() < static_cast<size_t>(options.jobs) && next < options.sources.size()) {
-            const std::string& source = options.sources[next++];
-            auto job = std::make_unique<ConsoleJob>(++number, source, options.name, options.output, settings,
-                                                    &terminal, policy, options.user, options.password);
-            job->Start();
-            running.push_back(job.get());
-            jobs.push_back(std::move(job));
-        }
-        if (interrupted)
-            for (ConsoleJob* job : running) job->Stop();
-        for (auto it = running.begin(); it != running.end();) {
-            if ((*it)->Finished()) {
-                finishJob(*it);
-                it = running.erase(it);
-            } else {
-                drainMessages(*it);
-                ++it;
-            }
-        }
-        if (running.empty() && (interrupted || next >= options.sources.size())) break;
-        if (!terminal.asking) display.Update(running);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int status = 0;
+    if (options.detect) {
+        std::function<void(const std::string&)> record;
+        if (options.record) record = [&](const std::string& url) { queue.Add(url); };
+        status = RunDetectCommand(options, g_interrupts, record, [&] { queue.Poll(interrupted()); });
+    } else {
+        for (const std::string& source : options.sources) queue.Add(source);
     }
+    // Recordings go on to their end (or until Ctrl-C) after detection ends.
+    while (queue.Poll(interrupted())) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     display.Clear();
-    if (g_interrupts.load() > 0) return 130;
-    return failures > 0 ? 1 : 0;
+    if (interrupted()) return 130;
+    if (status != 0) return status;
+    return queue.Failures() > 0 ? 1 : 0;
 }

@@ -188,7 +188,14 @@ void CmmsThread::RecordStream(const std::string& reference, const std::string& n
     std::string path;
     if (!fixedOutputPath_.empty()) {
         path = fixedOutputPath_;
+        // A file already there is the user's to keep: the same question as
+        // for a named recording.
+        const bool goOn = ConfirmOverwrite(job_.settings, path, *asker_);
         SetOutputPath(path);
+        if (!goOn) {
+            stop_.store(true);
+            return;
+        }
         if (!file.Create(path)) {
             ReportError("File Creation Error");
             return;

@@ -45,8 +45,8 @@ public:
     // caller may run a job on its own thread.
     void Run();
 
-    // A stream source is written to exactly this file (no naming, no
-    // question). Set before Start.
+    // A stream source is written to exactly this file (no naming; a file
+    // already there meets the overwrite question). Set before Start.
     void SetFixedOutputPath(std::string path) { fixedOutputPath_ = std::move(path); }
 
     std::uint16_t JobNumber() const { return job_.jobNumber; }

@@ -7,18 +7,17 @@
 
 #include "app/QtSettingsProfile.h"
 #include "recorder/RecorderSettings.h"
+#include "tests/settings/ProfileHome.h"
 
 namespace fs = std::filesystem;
 using namespace larkspan;
 
 // The real profile lands in $XDG_CONFIG_HOME/Brellow/Larkspan Recorder.conf
-// on Linux; point it at a private folder so the test never touches the
-// user's own settings.
+// on Linux; ProfileHome() points it at a private folder so the test never
+// touches the user's own settings.
 TEST(QtSettingsProfile, RoundTripsTheSettingsRecordInTheUserProfile) {
-    fs::path home = fs::temp_directory_path() / ("lk-qtprofile-" + std::to_string(::getpid()));
-    fs::remove_all(home);
-    fs::create_directories(home);
-    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    fs::path home = ProfileHome();
+    fs::remove_all(home / "Brellow");
 
     RecorderSettings s;
     s.baseDir = (home / "rec").string();
@@ -48,5 +47,5 @@ TEST(QtSettingsProfile, RoundTripsTheSettingsRecordInTheUserProfile) {
     EXPECT_EQ(loaded.captionFaceName, s.captionFaceName);
     EXPECT_EQ(loaded.urlHiJackingEnable, 1);
     EXPECT_TRUE(fs::is_directory(home / "rec"));
-    fs::remove_all(home);
+    fs::remove_all(home / "Brellow");
 }

@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/ConsoleJob.h"
+#include "cli/Options.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/TerminalQuestions.h"
+#include "recorder/RecorderSettings.h"
+
+namespace larkspan::cli {
+
+// The recordings of one command-line run: sources wait their turn, at most
+// --jobs run at once, each finished one is reported with its outcome.
+class JobQueue {
+public:
+    JobQueue(const Options& options, const RecorderSettings& settings, ProgressDisplay& display,
+             TerminalLock& terminal);
+    ~JobQueue();
+
+    void Add(const std::string& source);
+    // Starts waiting jobs (none once interrupted; running ones are stopped),
+    // reports finished ones and redraws progress. True while anything is
+    // running or waiting.
+    bool Poll(bool interrupted);
+    int Failures() const { return failures_; }
+
+private:
+    void Finish(ConsoleJob* job);
+    void DrainMessages(ConsoleJob* job);
+
+    const Options& options_;
+    const RecorderSettings& settings_;
+    ProgressDisplay& display_;
+    TerminalLock& terminal_;
+    const OverwritePolicy policy_;
+    std::deque<std::string> waiting_;
+    std::vector<std::unique_ptr<ConsoleJob>> jobs_;
+    std::vector<ConsoleJob*> running_;
+    std::uint16_t number_ = 0;
+    int failures_ = 0;
+    bool stopping_ = false;
+};
+
+}  // namespace larkspan::cli
