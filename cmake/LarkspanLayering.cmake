@@ -49,3 +49,16 @@ function(larkspan_check_core_layering)
     endforeach()
   endforeach()
 endfunction()
+
+# Adds every child folder of the current source folder that has a
+# CMakeLists.txt, in name order (tests/, fuzz/, bench/, tools/ grow by
+# folders, one per area).
+macro(larkspan_add_child_directories)
+  file(GLOB _lk_children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _lk_children)
+  foreach(_lk_child IN LISTS _lk_children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_lk_child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_lk_child}/CMakeLists.txt)
+      add_subdirectory(${_lk_child})
+    endif()
+  endforeach()
+endmacro()

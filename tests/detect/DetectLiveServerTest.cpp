@@ -1,17 +1,21 @@
-// Live capture on the loopback interface while a real player (ffmpeg)
-// pulls a stream from our loopback server on the standard ports, 1755 for
-// MMS and 80 for MMSH. Needs root for the capture; all traffic stays on
-// 127.0.0.1.
+// Live capture on the loopback interface while our own recorder, and then
+// an independent player (ffmpeg), pull a stream from our loopback server on
+// the standard ports, 1755 for MMS and 80 for MMSH. Needs root for the
+// capture; all traffic stays on 127.0.0.1.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 
+#include "asf/OutputFile.h"
 #include "detect/AddressDetector.h"
+#include "protocols/mms/MmsClient.h"
+#include "protocols/mmsh/MmshClient.h"
 #include "tests/detect/CaptureBuilder.h"
 #include "tests/detect/DetectTestSupport.h"
 #include "tests/support/Samples.h"
+#include "tests/support/WellKnownPortsLock.h"
 #include "tools/server/LoopbackServer.h"
 
 namespace larkspan::detecttest {
@@ -20,10 +24,40 @@ namespace {
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
-TEST(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
+enum class Player { OurRecorder, Ffmpeg };
+
+// Pulls mms://127.0.0.1/clip.asf or http://127.0.0.1/clip.asf into a file.
+void Pull(Player player, bool mms) {
+    const std::string url = mms ? "mms://127.0.0.1/clip.asf" : "http://127.0.0.1/clip.asf";
+    const std::string file = TempPath(std::string(mms ? "via-mms" : "via-mmsh") +
+                                      (player == Player::Ffmpeg ? "-ffmpeg.asf" : ".asf"));
+    if (player == Player::OurRecorder) {
+        OutputFile out;
+        ASSERT_TRUE(out.Create(file));
+        RecorderSettings settings;
+        RecordEventSink events;
+        const uint32_t got = mms ? MmsClient(1, settings, &events).Record(&out, url)
+                                 : MmshClient(1, settings, &events, nullptr).Record(&out, url);
+        EXPECT_GT(got, 0u) << url;
+        EXPECT_TRUE(out.Close());
+        return;
+    }
+    std::string out;
+    ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i " +
+                             std::string(mms ? "mmst" : "mmsh") + "://127.0.0.1/clip.asf -c copy -f asf " +
+                             ShellQuote(file) + " 2>&1",
+                         &out),
+              0)
+        << out;
+}
+
+class LiveLoopbackServer : public ::testing::TestWithParam<Player> {};
+
+TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
     if (geteuid() != 0) GTEST_SKIP() << "live capture needs root (or CAP_NET_RAW and CAP_NET_ADMIN); not root here";
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     LiveCaptureLock lock;
+    testsupport::WellKnownPortsLock ports;
 
     const std::string media = TempPath("server-titled.asf");
     std::string out;
@@ -47,19 +81,11 @@ TEST(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
 
     std::vector<std::pair<std::string, std::string>> wanted;
     if (mms) {
-        ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i mmst://127.0.0.1/clip.asf -c copy "
-                             "-f asf " + ShellQuote(TempPath("via-mms.asf")) + " 2>&1",
-                             &out),
-                  0)
-            << out;
+        Pull(GetParam(), true);
         wanted.push_back({"mms://127.0.0.1/clip.asf", "Server Title"});
     }
     if (mmsh) {
-        ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i mmsh://127.0.0.1/clip.asf -c copy "
-                             "-f asf " + ShellQuote(TempPath("via-mmsh.asf")) + " 2>&1",
-                             &out),
-                  0)
-            << out;
+        Pull(GetParam(), false);
         wanted.push_back({"http://127.0.0.1/clip.asf", "Server Title"});
     }
     auto seen = [&](RecordingSink& s) {
@@ -78,6 +104,11 @@ TEST(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
     detector.Wait();
     server.Stop();
 }
+
+INSTANTIATE_TEST_SUITE_P(Players, LiveLoopbackServer, ::testing::Values(Player::OurRecorder, Player::Ffmpeg),
+                         [](const auto& info) {
+                             return std::string(info.param == Player::OurRecorder ? "OurRecorder" : "Ffmpeg");
+                         });
 
 }  // namespace
 }  // namespace larkspan::detecttest

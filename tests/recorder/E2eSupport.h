@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "tests/support/AsfFileParts.h"
+#include "tests/support/WellKnownPortsLock.h"
 #include "tools/server/LoopbackServer.h"
 
 namespace larkspan::e2e {
@@ -132,26 +133,8 @@ inline bool PacketSendTimes(const Bytes& file, std::vector<uint32_t>& times, std
 
 // The fallback from one protocol to the other goes to the other protocol's
 // well-known port: 1755 for MMS after an http: reference, 80 for MMSH after
-// an mms: one. Tests that listen there, or that need nothing to listen
-// there, hold this lock (across test processes run side by side).
-class WellKnownPortsLock {
-public:
-    WellKnownPortsLock() {
-        fd_ = ::open("/tmp/larkspan-e2e-wellknown-ports.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-    }
-    ~WellKnownPortsLock() {
-        if (fd_ >= 0) {
-            ::flock(fd_, LOCK_UN);
-            ::close(fd_);
-        }
-    }
-    WellKnownPortsLock(const WellKnownPortsLock&) = delete;
-    WellKnownPortsLock& operator=(const WellKnownPortsLock&) = delete;
-
-private:
-    int fd_ = -1;
-};
+// an mms: one.
+using testsupport::WellKnownPortsLock;
 
 // Starts the server's MMSH or MMS side on a fixed port, trying again for a
 // while when another test holds it. False (with the reason) when it stays
