@@ -165,8 +165,9 @@ void CmmsThread::RecordReference(const std::string& reference, const std::string
     playlistChain_.push_back(reference);
     if (HoldsNetworkScheme(reference)) {
         OutputFile file;
+        OutputClaim claim;
         std::string path;
-        OutputOutcome outcome = OpenMetaDownload(job_.settings, reference, *asker_, path, file);
+        OutputOutcome outcome = OpenMetaDownload(job_.settings, reference, *asker_, path, file, &claim);
         if (!path.empty()) SetOutputPath(path);
         if (outcome != OutputOutcome::Opened) {
             if (outcome == OutputOutcome::Cancelled) stop_.store(true);
@@ -185,6 +186,7 @@ void CmmsThread::RecordReference(const std::string& reference, const std::string
 
 void CmmsThread::RecordStream(const std::string& reference, const std::string& name, MediaRefKind kind) {
     OutputFile file;
+    OutputClaim claim;  // held until the file is closed
     std::string path;
     if (!fixedOutputPath_.empty()) {
         path = fixedOutputPath_;
@@ -196,12 +198,12 @@ void CmmsThread::RecordStream(const std::string& reference, const std::string& n
             stop_.store(true);
             return;
         }
-        if (!file.Create(path)) {
+        if (!claim.Claim(path) || !file.Create(path)) {
             ReportError("File Creation Error");
             return;
         }
     } else {
-        OutputOutcome outcome = OpenStreamOutput(job_.settings, reference, name, *asker_, path, file);
+        OutputOutcome outcome = OpenStreamOutput(job_.settings, reference, name, *asker_, path, file, &claim);
         if (!path.empty()) SetOutputPath(path);
         if (outcome == OutputOutcome::Cancelled) {
             stop_.store(true);

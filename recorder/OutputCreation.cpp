@@ -25,10 +25,13 @@ std::string FitDialog(const std::string& text) {
     return text.substr(0, n);
 }
 
-OutputOutcome CreateOrFallBack(QuestionAsker& asker, std::string& outputPath, OutputFile& file) {
+OutputOutcome CreateOrFallBack(QuestionAsker& asker, std::string& outputPath, OutputFile& file, OutputClaim* claim) {
     if (file.Create(outputPath)) return OutputOutcome::Opened;
-    if (CreateViaSaveAs(asker, FileNameOf(outputPath), outputPath, file)) return OutputOutcome::Opened;
-    return OutputOutcome::CreationError;
+    std::string chosen = FileNameOf(outputPath);
+    if (!AskSaveAsPath(asker, chosen)) return OutputOutcome::CreationError;
+    if (claim && !claim->Claim(chosen)) return OutputOutcome::CreationError;
+    outputPath = chosen;
+    return file.Create(outputPath) ? OutputOutcome::Opened : OutputOutcome::CreationError;
 }
 
 }  // namespace
@@ -63,16 +66,20 @@ bool CreateViaSaveAs(QuestionAsker& asker, const std::string& suggestedName, std
 
 OutputOutcome OpenStreamOutput(const RecorderSettings& settings, std::string_view reference,
                                std::string_view requestedName, QuestionAsker& asker, std::string& outputPath,
-                               OutputFile& file) {
+                               OutputFile& file, OutputClaim* claim) {
     outputPath = StreamOutputPath(reference, requestedName, settings.baseDir);
+    if (claim) outputPath = claim->ClaimFreeVariant(outputPath);
     if (!ConfirmOverwrite(settings, outputPath, asker)) return OutputOutcome::Cancelled;
-    return CreateOrFallBack(asker, outputPath, file);
+    // A path the user chose in Save As may be one another recording writes.
+    if (claim && !claim->Holds(outputPath) && !claim->Claim(outputPath)) return OutputOutcome::CreationError;
+    return CreateOrFallBack(asker, outputPath, file, claim);
 }
 
 OutputOutcome OpenMetaDownload(const RecorderSettings& settings, std::string_view reference, QuestionAsker& asker,
-                               std::string& outputPath, OutputFile& file) {
+                               std::string& outputPath, OutputFile& file, OutputClaim* claim) {
     outputPath = MetaDownloadPath(reference, settings.baseDir);
-    return CreateOrFallBack(asker, outputPath, file);
+    if (claim) outputPath = claim->ClaimFreeVariant(outputPath);
+    return CreateOrFallBack(asker, outputPath, file, claim);
 }
 
 }  // namespace larkspan

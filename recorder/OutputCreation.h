@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "recorder/OutputClaim.h"
 #include "recorder/QuestionAsker.h"
 #include "recorder/RecorderSettings.h"
 
@@ -37,13 +38,16 @@ bool CreateViaSaveAs(QuestionAsker& asker, const std::string& suggestedName, std
 // Names, confirms and creates the output file of a stream: outputPath is set
 // to the stream output path (then maybe to the user's choice) and file is
 // open on success.
+// With a claim, a path another running recording writes is replaced by a
+// free variant of it ("clip (2).asf"), and the path used stays claimed
+// while the claim lives.
 OutputOutcome OpenStreamOutput(const RecorderSettings& settings, std::string_view reference,
                                std::string_view requestedName, QuestionAsker& asker, std::string& outputPath,
-                               OutputFile& file);
+                               OutputFile& file, OutputClaim* claim = nullptr);
 
 // Names and creates the file a remote meta file is downloaded into. No
 // question is asked; a file that cannot be created goes to Save As.
 OutputOutcome OpenMetaDownload(const RecorderSettings& settings, std::string_view reference, QuestionAsker& asker,
-                               std::string& outputPath, OutputFile& file);
+                               std::string& outputPath, OutputFile& file, OutputClaim* claim = nullptr);
 
 }  // namespace larkspan

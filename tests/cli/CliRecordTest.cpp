@@ -287,5 +287,25 @@ TEST_F(CliTest, TwoJobsRunSideBySide) {
     EXPECT_TRUE(ReadFileBytes(dir.File("audio.asf")) == HeaderAndPackets(audio_));
 }
 
+// Two sources at once whose addresses end in the same name never write
+// into one file: the second running recording gets a free variant of it.
+TEST_F(CliTest, SameNameAtOnceGoesToTwoFiles) {
+    StreamOptions paced;
+    paced.pacing = testserver::Pacing::Realtime;
+    paced.paceSpeed = 8;  // both run for a while, so they overlap
+    Serve("x/show.asf", "clip.asf", paced);
+    Serve("y/show.asf", "audio.asf", paced);
+    StartBoth();
+    TempFolder dir("cli-out");
+    auto p = Rec({"-j", "2", "--dir", dir.Path(), server_.MmshUrl("x/show.asf"), server_.MmsUrl("y/show.asf")});
+    ASSERT_EQ(p->ExitCode(), 0) << Report(*p);
+    ASSERT_EQ(dir.Names(), (std::vector<std::string>{"show (2).asf", "show.asf"})) << Report(*p);
+    const auto first = ReadFileBytes(dir.File("show.asf"));
+    const auto second = ReadFileBytes(dir.File("show (2).asf"));
+    const auto clip = HeaderAndPackets(clip_);
+    const auto audio = WithFileSizeOfItself(HeaderAndPackets(audio_), audio_);
+    EXPECT_TRUE((first == clip && second == audio) || (first == audio && second == clip));
+}
+
 }  // namespace
 }  // namespace larkspan::e2e

@@ -1,0 +1,86 @@
+#include "recorder/OutputClaim.h"
+
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <system_error>
+
+namespace larkspan {
+
+namespace {
+
+std::mutex g_mutex;
+std::set<std::string>& Claimed() {
+    static std::set<std::string> claimed;
+    return claimed;
+}
+
+// One spelling per file: absolute, with "." and ".." folded.
+std::string KeyOf(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(path), ec);
+    if (ec) p = std::filesystem::path(path);
+    return p.lexically_normal().string();
+}
+
+bool OnDisk(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::path(path), ec);
+}
+
+// "dir/clip.asf", 2 -> "dir/clip (2).asf"
+std::string Variant(const std::string& path, int n) {
+    std::filesystem::path p(path);
+    std::string stem = p.stem().string();
+    std::string ext = p.extension().string();
+    std::filesystem::path out = p.parent_path() / (stem + " (" + std::to_string(n) + ")" + ext);
+    return out.string();
+}
+
+}  // namespace
+
+OutputClaim::~OutputClaim() { Release(); }
+
+void OutputClaim::Release() {
+    if (key_.empty()) return;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    Claimed().erase(key_);
+    key_.clear();
+}
+
+bool OutputClaim::Holds(const std::string& path) const { return !key_.empty() && key_ == KeyOf(path); }
+
+bool OutputClaim::InUse(const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return Claimed().count(KeyOf(path)) != 0;
+}
+
+bool OutputClaim::Claim(const std::string& path) {
+    Release();
+    std::string key = KeyOf(path);
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!Claimed().insert(key).second) return false;
+    key_ = key;
+    return true;
+}
+
+std::string OutputClaim::ClaimFreeVariant(const std::string& path) {
+    Release();
+    std::lock_guard<std::mutex> lock(g_mutex);
+    std::string chosen = path;
+    std::string key = KeyOf(chosen);
+    for (int n = 2; Claimed().count(key) != 0 && n < 10000; ++n) {
+        // The variant must be free on disk too, so that it is never another
+        // recording's earlier file.
+        std::string candidate = Variant(path, n);
+        std::string candidateKey = KeyOf(candidate);
+        if (Claimed().count(candidateKey) == 0 && !OnDisk(candidate)) {
+            chosen = candidate;
+            key = candidateKey;
+        }
+    }
+    if (Claimed().insert(key).second) key_ = key;
+    return chosen;
+}
+
+}  // namespace larkspan
