@@ -22,31 +22,8 @@ enum class Via { Mmsh, Mms };
 inline std::string ViaName(Via via) { return via == Via::Mms ? "Mms" : "Mmsh"; }
 
 // ffprobe's view of a file: its streams' codecs in order and its duration.
-struct Probe {
-    bool ok = false;
-    std::vector<std::string> codecs;
-    double duration = 0;
-};
-
-inline Probe ProbeFile(const std::string& path) {
-    Probe p;
-    std::string out;
-    if (testsupport::RunCommand("ffprobe -v error -show_entries stream=codec_name:format=duration -of default=nw=1 " +
-                                    testsupport::ShellQuote(path),
-                                &out) != 0)
-        return p;
-    size_t at = 0;
-    while (at < out.size()) {
-        size_t end = out.find('\n', at);
-        if (end == std::string::npos) end = out.size();
-        const std::string line = out.substr(at, end - at);
-        if (line.rfind("codec_name=", 0) == 0) p.codecs.push_back(line.substr(11));
-        if (line.rfind("duration=", 0) == 0) p.duration = std::atof(line.c_str() + 9);
-        at = end + 1;
-    }
-    p.ok = !p.codecs.empty();
-    return p;
-}
+using testsupport::Probe;
+using testsupport::ProbeFile;
 
 class CliTest : public ::testing::Test {
 protected:

@@ -164,4 +164,24 @@ std::string ShellQuote(const std::string& arg) {
     return q;
 }
 
+Probe ProbeFile(const std::string& path) {
+    Probe p;
+    std::string out;
+    if (RunCommand("ffprobe -v error -show_entries stream=codec_name:format=duration -of default=nw=1 " +
+                       ShellQuote(path),
+                   &out) != 0)
+        return p;
+    size_t at = 0;
+    while (at < out.size()) {
+        size_t end = out.find('\n', at);
+        if (end == std::string::npos) end = out.size();
+        const std::string line = out.substr(at, end - at);
+        if (line.rfind("codec_name=", 0) == 0) p.codecs.push_back(line.substr(11));
+        if (line.rfind("duration=", 0) == 0) p.duration = std::atof(line.c_str() + 9);
+        at = end + 1;
+    }
+    p.ok = !p.codecs.empty();
+    return p;
+}
+
 }  // namespace larkspan::testsupport

@@ -8,6 +8,7 @@
 // The samples (clip.asf, audio.asf, bigpackets.asf) are made by
 // scripts/make-samples.sh with ffmpeg.
 #include <string>
+#include <vector>
 
 namespace larkspan::testsupport {
 
@@ -34,5 +35,13 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 
 // Quotes one argument for /bin/sh.
 std::string ShellQuote(const std::string& arg);
+
+// What ffprobe, an independent reader, makes of a media file.
+struct Probe {
+    bool ok = false;                  // ffprobe read it and found streams
+    std::vector<std::string> codecs;  // one per stream, in order
+    double duration = 0;              // seconds
+};
+Probe ProbeFile(const std::string& path);
 
 }  // namespace larkspan::testsupport
