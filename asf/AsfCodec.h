@@ -31,9 +31,14 @@ public:
     static const uint8_t kContentDescriptionGuid[16];
 
     // Little-endian reads; the caller guarantees the bytes are there.
-    static uint16_t ReadU16(const uint8_t* p);
-    static uint32_t ReadU32(const uint8_t* p);
-    static uint64_t ReadU64(const uint8_t* p);
+    static uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+    static uint32_t ReadU32(const uint8_t* p) {
+        return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+               (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    }
+    static uint64_t ReadU64(const uint8_t* p) {
+        return static_cast<uint64_t>(ReadU32(p)) | (static_cast<uint64_t>(ReadU32(p + 4)) << 32);
+    }
     static void StoreU32(uint8_t* p, uint32_t v);
     static void StoreU16(uint8_t* p, uint16_t v);
     static void StoreU64(uint8_t* p, uint64_t v);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "asf/AsfCodec.h"
 #include "detect/Utf16Text.h"
 
 namespace larkspan {
@@ -36,8 +37,6 @@ const uint8_t kHeaderObjectGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF,
 
 inline uint16_t Be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 inline uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-inline uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 void AppendDotted(std::string& out, const uint8_t* a) {
     char text[16];
@@ -60,8 +59,8 @@ void FrameScanner::ScanCaptureBuffer(const uint8_t* buffer, size_t bytes, const 
     while (offset < bytes && (!captureFlag || captureFlag->load(std::memory_order_relaxed))) {
         if (bytes - offset < kRecordHeader) break;
         const uint8_t* record = buffer + offset;
-        uint32_t captured = Le32(record + 8);
-        uint16_t headerLength = Le16(record + 16);
+        uint32_t captured = AsfCodec::ReadU32(record + 8);
+        uint16_t headerLength = AsfCodec::ReadU16(record + 16);
         size_t frame = offset + headerLength;
         if (frame > bytes) break;
         ScanFrame(buffer + frame, std::min<size_t>(captured, bytes - frame));
@@ -111,13 +110,13 @@ void FrameScanner::ScanFrame(const uint8_t* f, size_t length) {
 
     if (awaitingHeader_) LookForTitleInFrame(f, ip, length);
     bool command = false;
-    if (length >= ip + kCommandAt + 8 && Le32(f + ip + kCommandAt) == 1 &&
-        Le32(f + ip + kCommandAt + 4) == kCommandMark) {
+    if (length >= ip + kCommandAt + 8 && AsfCodec::ReadU32(f + ip + kCommandAt) == 1 &&
+        AsfCodec::ReadU32(f + ip + kCommandAt + 4) == kCommandMark) {
         DetectMmsOpenFile(f, ip, 0, length);
         command = true;
     } else if (length >= ip + kCommandAt + kCommandWithOptionsExtra + 8 &&
-               Le32(f + ip + kCommandAt + kCommandWithOptionsExtra) == 1 &&
-               Le32(f + ip + kCommandAt + kCommandWithOptionsExtra + 4) == kCommandMark) {
+               AsfCodec::ReadU32(f + ip + kCommandAt + kCommandWithOptionsExtra) == 1 &&
+               AsfCodec::ReadU32(f + ip + kCommandAt + kCommandWithOptionsExtra + 4) == kCommandMark) {
         DetectMmsOpenFile(f, ip, kCommandWithOptionsExtra, length);
         command = true;
     }
@@ -154,12 +153,12 @@ void FrameScanner::DetectHttpGet(const uint8_t* f, size_t payload, size_t length
 void FrameScanner::DetectMmsOpenFile(const uint8_t* f, size_t ip, size_t extra, size_t length) {
     const size_t command = ip + kCommandAt + extra;
     if (length < command + 40) return;  // through the MID
-    const uint64_t messageLength = Le32(f + command + 8);
+    const uint64_t messageLength = AsfCodec::ReadU32(f + command + 8);
     if (!(uint64_t(length) > command + 8 + messageLength)) return;
-    if (Le32(f + command + 36) != kOpenFileMid) return;
+    if (AsfCodec::ReadU32(f + command + 36) != kOpenFileMid) return;
     // The name may use the chunk space the command announces, less the
     // fixed part, but never more than the name buffer.
-    int64_t limit = int64_t(Le32(f + command + 32)) * 8 - 24;
+    int64_t limit = int64_t(AsfCodec::ReadU32(f + command + 32)) * 8 - 24;
     if (limit < 1) limit = kNameBuffer;
     limit = std::min(limit, kNameBuffer);
     const size_t nameAt = command + 56;

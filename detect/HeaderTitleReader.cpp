@@ -24,8 +24,6 @@ constexpr size_t kMaxResponseHead = 16 * 1024;
 constexpr size_t kTitleLengthAt = 24;
 constexpr size_t kTitleAt = 34;
 
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 }  // namespace
 
@@ -40,7 +38,7 @@ TitleSearch ReadContentTitle(const uint8_t* buf, size_t length, size_t& from, bo
     const size_t object = from + size_t(at);
     from = object;
     if (length < object + kTitleAt) return final ? TitleSearch::NotFound : TitleSearch::Incomplete;
-    const size_t titleBytes = Le16(buf + object + kTitleLengthAt);
+    const size_t titleBytes = AsfCodec::ReadU16(buf + object + kTitleLengthAt);
     const size_t wanted = std::min(titleBytes, kMaxDetectedTextUnits * 2);
     const size_t there = std::min(wanted, length - (object + kTitleAt));
     size_t units = Utf16LeToUtf8(buf + object + kTitleAt, there, kMaxDetectedTextUnits, title);
@@ -225,7 +223,7 @@ HeaderTitleReader::Status HeaderTitleReader::CompleteSmall() {
             smallNeed_ = 16;
             return Status::Searching;
         } else {
-            uint16_t packetLength = Le16(small_ + 6);
+            uint16_t packetLength = AsfCodec::ReadU16(small_ + 6);
             if (packetLength < 8) {
                 Lose();
                 return Status::Searching;
@@ -235,7 +233,7 @@ HeaderTitleReader::Status HeaderTitleReader::CompleteSmall() {
     case Phase::CommandRest: {
         // A command between header packets (a ping, say) is passed over
         // without ending the header.
-        uint32_t messageLength = Le32(small_ + 8);
+        uint32_t messageLength = AsfCodec::ReadU32(small_ + 8);
         if (messageLength > kMaxCommandLength) {
             Lose();
             return Status::Searching;
@@ -250,7 +248,7 @@ HeaderTitleReader::Status HeaderTitleReader::CompleteSmall() {
             return Status::Searching;
         }
         chunkType_ = small_[1];
-        uint16_t chunkLength = Le16(small_ + 2);
+        uint16_t chunkLength = AsfCodec::ReadU16(small_ + 2);
         if (chunkType_ == 'H') {
             if (chunkLength < 8) {
                 Lose();

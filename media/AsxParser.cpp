@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "media/TextEncoding.h"
+
 namespace larkspan {
 
 namespace {
@@ -27,30 +29,6 @@ const char* const kErrorText[] = {
     "ASF syntax error 4!\n", "ASF syntax error 5!\n", "ASF syntax error 6!\n",
     "ASF syntax error 7!\n", "ASF syntax error 8!\n",
 };
-
-// Appends code point cp as UTF-8; returns the byte count (cp must be valid).
-size_t PutUtf8(char32_t cp, char* out) {
-    if (cp < 0x80) {
-        out[0] = static_cast<char>(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (cp >> 6));
-        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (cp >> 12));
-        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (cp >> 18));
-    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 4;
-}
 
 // Reads one entity at text[0] == '&'. On success stores the character(s) in
 // out, sets used to the entity's length and returns the decoded length;
@@ -102,26 +80,7 @@ size_t DecodeOneEntity(std::string_view text, char* out, size_t& used) {
 std::string Utf16ToUtf8(const std::uint8_t* data, size_t length, bool bigEndian) {
     std::string out;
     out.reserve(length + length / 2);
-    auto unit = [&](size_t i) -> char32_t {
-        return bigEndian ? static_cast<char32_t>((data[i] << 8) | data[i + 1])
-                         : static_cast<char32_t>(data[i] | (data[i + 1] << 8));
-    };
-    char buf[4];
-    for (size_t i = 0; i + 1 < length; i += 2) {
-        char32_t cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < length) {
-            char32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            } else {
-                cp = 0xFFFD;
-            }
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        out.append(buf, PutUtf8(cp, buf));
-    }
+    AppendUtf16AsUtf8(data, length / 2, bigEndian, out);
     return out;
 }
 

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "media/TextEncoding.h"
+
 namespace larkspan {
 
 namespace {
@@ -17,24 +19,6 @@ int HexValue(char c) {
     return -1;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Keys and section names: "%XX" escapes (a blank is written "%20"), and
 // "%UXXXX" for characters outside Latin-1.
 std::string UnescapeKey(const std::string& text) {
@@ -43,7 +27,7 @@ std::string UnescapeKey(const std::string& text) {
         if (text[i] == '%' && text.size() - i >= 3 && text[i + 1] != 'U') {
             int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
             if (hi >= 0 && lo >= 0) {
-                AppendUtf8(out, static_cast<uint32_t>(hi * 16 + lo));
+                AppendUtf8(static_cast<uint32_t>(hi * 16 + lo), out);
                 i += 2;
                 continue;
             }
@@ -57,7 +41,7 @@ std::string UnescapeKey(const std::string& text) {
                 cp = cp * 16 + static_cast<uint32_t>(h < 0 ? 0 : h);
             }
             if (ok) {
-                AppendUtf8(out, cp);
+                AppendUtf8(cp, out);
                 i += 5;
                 continue;
             }
@@ -102,7 +86,7 @@ std::string UnescapeValue(const std::string& text) {
                     cp = cp * 16 + static_cast<uint32_t>(HexValue(text[++i]));
                     ++digits;
                 }
-                AppendUtf8(out, cp);
+                AppendUtf8(cp, out);
                 break;
             }
             case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': {
@@ -112,7 +96,7 @@ std::string UnescapeValue(const std::string& text) {
                     cp = cp * 8 + static_cast<uint32_t>(text[++i] - '0');
                     ++digits;
                 }
-                AppendUtf8(out, cp);
+                AppendUtf8(cp, out);
                 break;
             }
             default: out += e; break;  // \\ \" \' \? and anything else

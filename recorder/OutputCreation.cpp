@@ -36,6 +36,8 @@ OutputOutcome CreateOrFallBack(QuestionAsker& asker, std::string& outputPath, Ou
 
 }  // namespace
 
+std::string OverwriteQuestionText(const std::string& path) { return path + " \n\n File exist. Overwrite?"; }
+
 bool AskSaveAsPath(QuestionAsker& asker, std::string& text) {
     std::string chosen = asker.AskSaveAs(FitDialog(text));
     if (chosen.empty() || chosen.size() > kSaveAsPathMax || chosen.find('\0') != std::string::npos) return false;

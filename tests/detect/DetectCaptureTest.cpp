@@ -278,16 +278,9 @@ TEST_P(LiveLoopback, DetectsRequestsAndTitles) {
     std::vector<std::pair<std::string, std::string>> wanted;
     if (mms >= 0) wanted.push_back({"mms://127.0.0.1/media/clip.asf", "Loopback Title"});
     if (http >= 0) wanted.push_back({"http://127.0.0.1/live/show.asf", "Loopback Title"});
-    auto seen = [&](RecordingSink& s) {
-        for (auto& w : wanted) {
-            if (std::find(s.rows().begin(), s.rows().end(), w.first) == s.rows().end()) return false;
-            if (std::find(s.names().begin(), s.names().end(), w) == s.names().end()) return false;
-        }
-        return true;
-    };
     // Frames reach the capture within a read time-out; the limit only
     // keeps a broken capture from hanging the suite.
-    EXPECT_TRUE(sink.WaitFor(seen, 30)) << ::testing::PrintToString(sink.Rows()) << " "
+    EXPECT_TRUE(sink.WaitForAddresses(wanted)) << ::testing::PrintToString(sink.Rows()) << " "
                                         << ::testing::PrintToString(sink.Names());
 
     detector.StopDetection();

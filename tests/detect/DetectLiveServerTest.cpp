@@ -88,16 +88,9 @@ TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
         Pull(GetParam(), false);
         wanted.push_back({"http://127.0.0.1/clip.asf", "Server Title"});
     }
-    auto seen = [&](RecordingSink& s) {
-        for (auto& w : wanted) {
-            if (std::find(s.rows().begin(), s.rows().end(), w.first) == s.rows().end()) return false;
-            if (std::find(s.names().begin(), s.names().end(), w) == s.names().end()) return false;
-        }
-        return true;
-    };
     // Frames reach the capture within a read time-out; the limit only keeps
     // a broken capture from hanging the suite.
-    EXPECT_TRUE(sink.WaitFor(seen, 30)) << ::testing::PrintToString(sink.Rows()) << " "
+    EXPECT_TRUE(sink.WaitForAddresses(wanted)) << ::testing::PrintToString(sink.Rows()) << " "
                                         << ::testing::PrintToString(sink.Names());
     for (auto& [url, title] : sink.Names()) std::printf("detected %s \"%s\"\n", url.c_str(), title.c_str());
     detector.StopDetection();

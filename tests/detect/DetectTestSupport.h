@@ -1,5 +1,6 @@
 #pragma once
 // Sinks and runners shared by the detector tests.
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -28,6 +29,19 @@ public:
     bool WaitFor(Pred pred, int seconds = 30) {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(seconds), [&] { return pred(*this); });
+    }
+
+    // Waits until every wanted address is a row and has its wanted title.
+    bool WaitForAddresses(const std::vector<std::pair<std::string, std::string>>& wanted, int seconds = 30) {
+        return WaitFor(
+            [&](RecordingSink& s) {
+                for (auto& w : wanted) {
+                    if (std::find(s.rows().begin(), s.rows().end(), w.first) == s.rows().end()) return false;
+                    if (std::find(s.names().begin(), s.names().end(), w) == s.names().end()) return false;
+                }
+                return true;
+            },
+            seconds);
     }
 
     // Unlocked views for WaitFor predicates.

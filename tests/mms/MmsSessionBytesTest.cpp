@@ -43,21 +43,8 @@ Outcome RunSession(const Bytes& server, EventLog& log, RecorderSettings settings
     return out;
 }
 
-// The file an on-demand recording must give: the header as sent with its
-// File Size set to the file's length, then the packets padded.
-Bytes ExpectedFile(const HeaderSpec& spec, const std::vector<Bytes>& packets) {
-    Bytes file = AsfHeader(spec);
-    for (const auto& p : packets) {
-        Bytes padded = Padded(p, spec.packetSize);
-        file.insert(file.end(), padded.begin(), padded.end());
-    }
-    const Bytes size = Le64(file.size());
-    std::copy(size.begin(), size.end(), file.begin() + FilePropsOffset(spec) + 40);
-    return file;
-}
-
-HeaderSpec OnDemand() {
-    HeaderSpec s;
+HeaderShape OnDemand() {
+    HeaderShape s;
     s.packetSize = 1000;
     s.playDuration = 131000000;  // 13.1 s, preroll 3.1 s: 10,000 ms
     s.preroll = 3100;
@@ -67,16 +54,16 @@ HeaderSpec OnDemand() {
 }
 
 TEST(MmsSession, OnDemandSessionFollowsTheReplyTableAndWritesPaddedPackets) {
-    const HeaderSpec spec = OnDemand();
+    const HeaderShape shape = OnDemand();
     const std::vector<Bytes> packets = {DataPacket(1000, 0, 3100, 300), DataPacket(1000, 5000, 8100, 500),
                                         DataPacket(1000, 10000, 13100, 973)};
-    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(),
+    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                               MediaPacket(0, 4, 0, packets[0]), MediaPacket(1, 4, 0, packets[1]),
                               MediaPacket(2, 4, 0, packets[2]), EndOfStream()});
     EventLog log;
     const Outcome out = RunSession(server, log);
 
-    const Bytes want = ExpectedFile(spec, packets);
+    const Bytes want = ExpectedFile(shape, packets);
     EXPECT_EQ(out.file, want) << FirstDifference(out.file, want);
     EXPECT_EQ(out.returned, want.size());
     EXPECT_TRUE(log.errors.empty());
@@ -94,7 +81,7 @@ TEST(MmsSession, OnDemandSessionFollowsTheReplyTableAndWritesPaddedPackets) {
 
     EXPECT_EQ(log.headerDurations, std::vector<int>{10000});
     ASSERT_EQ(log.progressEvents.size(), 3u);
-    const uint32_t headerBytes = uint32_t(AsfHeader(spec).size());
+    const uint32_t headerBytes = uint32_t(AsfHeader(shape).size());
     EXPECT_EQ(log.progressEvents[0].bytes, headerBytes + 1000);
     EXPECT_EQ(log.progressEvents[0].progress, 0);
     EXPECT_EQ(log.progressEvents[1].progress, 5000);
@@ -104,14 +91,14 @@ TEST(MmsSession, OnDemandSessionFollowsTheReplyTableAndWritesPaddedPackets) {
 }
 
 TEST(MmsSession, PingsAreAnsweredWithPongsAnywhere) {
-    const HeaderSpec spec = OnDemand();
+    const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 100);
     const Bytes server = Cat({ServerCommand(kPing), Opening(), ServerCommand(kPing),
-                              MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(), MediaPacket(0, 4, 0, p),
+                              MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(), MediaPacket(0, 4, 0, p),
                               ServerCommand(kPing), MediaPacket(1, 4, 0, p), EndOfStream()});
     EventLog log;
     const Outcome out = RunSession(server, log);
-    EXPECT_EQ(out.file, ExpectedFile(spec, {p, p}));
+    EXPECT_EQ(out.file, ExpectedFile(shape, {p, p}));
     EXPECT_EQ(Mids(out.sent), (std::vector<uint32_t>{kConnect, kPong, kFunnelInfo, kConnectFunnel, kOpenFile,
                                                      kReadBlock, kPong, kStreamSwitch, kStartPlaying, kPong}));
     // Sequence numbers count every command; StartPlaying still carries 6.
@@ -123,9 +110,9 @@ TEST(MmsSession, PingsAreAnsweredWithPongsAnywhere) {
 TEST(MmsSession, SplitHeaderIsWrittenWholeWithStreamSwitchOnceAfterTheLastPacket) {
     // File Properties lies in the second packet; a Ping arrives between the
     // packets and must not end up in the file.
-    HeaderSpec spec = OnDemand();
-    spec.fillerBytes = 200;
-    const Bytes header = AsfHeader(spec);
+    HeaderShape shape = OnDemand();
+    shape.fillerBytes = 200;
+    const Bytes header = AsfHeader(shape);
     const Bytes part1(header.begin(), header.begin() + 150);
     const Bytes part2(header.begin() + 150, header.begin() + 300);
     const Bytes part3(header.begin() + 300, header.end());
@@ -135,7 +122,7 @@ TEST(MmsSession, SplitHeaderIsWrittenWholeWithStreamSwitchOnceAfterTheLastPacket
              MediaPacket(2, 2, 0x08, part3), StartOfData(), MediaPacket(0, 4, 0, p), EndOfStream()});
     EventLog log;
     const Outcome out = RunSession(server, log, {}, "mms://h/clip.asf");
-    const Bytes want = ExpectedFile(spec, {p});
+    const Bytes want = ExpectedFile(shape, {p});
     EXPECT_EQ(out.file, want) << FirstDifference(out.file, want);
     EXPECT_EQ(Mids(out.sent), (std::vector<uint32_t>{kConnect, kFunnelInfo, kConnectFunnel, kOpenFile, kReadBlock,
                                                      kPong, kStreamSwitch, kStartPlaying}));
@@ -144,11 +131,11 @@ TEST(MmsSession, SplitHeaderIsWrittenWholeWithStreamSwitchOnceAfterTheLastPacket
 }
 
 TEST(MmsSession, SplitHeaderOfALiveStreamGetsItsDataObjectRewrittenAtTheRightPlace) {
-    HeaderSpec spec;
-    spec.packetSize = 800;
-    spec.flags = 1;
-    spec.fillerBytes = 120;
-    const Bytes header = AsfHeader(spec);
+    HeaderShape shape;
+    shape.packetSize = 800;
+    shape.flags = 1;
+    shape.fillerBytes = 120;
+    const Bytes header = AsfHeader(shape);
     const Bytes part1(header.begin(), header.begin() + 100);
     const Bytes part2(header.begin() + 100, header.end());
     const Bytes server =
@@ -158,7 +145,7 @@ TEST(MmsSession, SplitHeaderOfALiveStreamGetsItsDataObjectRewrittenAtTheRightPla
     EventLog log;
     const Outcome out = RunSession(server, log);
     ASSERT_EQ(out.file.size(), header.size() + 1600);
-    const size_t fp = FilePropsOffset(spec);
+    const size_t fp = FilePropsOffset(shape);
     const size_t data = header.size() - 50;
     EXPECT_EQ(Get64(out.file, fp + 40), out.file.size());
     EXPECT_EQ(Get64(out.file, fp + 56), 2u);
@@ -168,12 +155,12 @@ TEST(MmsSession, SplitHeaderOfALiveStreamGetsItsDataObjectRewrittenAtTheRightPla
 }
 
 TEST(MmsSession, LiveRecordingIsRebasedAndFinishedLikeAStoredFile) {
-    HeaderSpec spec;
-    spec.packetSize = 1000;
-    spec.flags = 1;  // Broadcast
+    HeaderShape shape;
+    shape.packetSize = 1000;
+    shape.flags = 1;  // Broadcast
     const uint32_t base = 5000000;
     std::vector<Bytes> packets;
-    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData()});
     for (uint32_t i = 0; i < 100; ++i) {
         packets.push_back(DataPacket(1000, base + i * 100, base + 3100 + i * 100, i % 2 ? 200 + i : 800 + i));
         server = Cat({server, MediaPacket(i, 4, 0, packets.back())});
@@ -182,7 +169,7 @@ TEST(MmsSession, LiveRecordingIsRebasedAndFinishedLikeAStoredFile) {
 
     EventLog log;
     const Outcome out = RunSession(server, log);
-    const Bytes header = AsfHeader(spec);
+    const Bytes header = AsfHeader(shape);
     ASSERT_EQ(out.file.size(), header.size() + 100 * 1000);
     EXPECT_EQ(out.returned, out.file.size());
     for (uint32_t i = 0; i < 100; ++i) {
@@ -197,7 +184,7 @@ TEST(MmsSession, LiveRecordingIsRebasedAndFinishedLikeAStoredFile) {
         std::copy(p.begin(), p.end(), expected.begin() + pt);
         EXPECT_EQ(Bytes(out.file.begin() + at, out.file.begin() + at + 1000), expected) << i;
     }
-    const size_t fp = FilePropsOffset(spec);
+    const size_t fp = FilePropsOffset(shape);
     const size_t data = header.size() - 50;
     EXPECT_EQ(Get64(out.file, fp + 40), out.file.size());
     EXPECT_EQ(Get64(out.file, fp + 56), 100u);
@@ -216,49 +203,49 @@ TEST(MmsSession, LiveRecordingIsRebasedAndFinishedLikeAStoredFile) {
 }
 
 TEST(MmsSession, LiveRecordingWithTheSettingOffKeepsTimesAndRewritesOnlyFileSize) {
-    HeaderSpec spec;
-    spec.packetSize = 1000;
-    spec.flags = 1;
+    HeaderShape shape;
+    shape.packetSize = 1000;
+    shape.flags = 1;
     const std::vector<Bytes> packets = {DataPacket(1000, 5000000, 5003100, 10), DataPacket(1000, 5000500, 5003600, 20)};
-    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(),
+    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                               MediaPacket(0, 4, 0, packets[0]), MediaPacket(1, 4, 0, packets[1]), EndOfStream()});
     RecorderSettings settings;
     settings.liveContentSaveTimeInfo = 0;
     EventLog log;
     const Outcome out = RunSession(server, log, settings);
-    EXPECT_EQ(out.file, ExpectedFile(spec, packets));
+    EXPECT_EQ(out.file, ExpectedFile(shape, packets));
     // Stream time still counts from the first packet.
     ASSERT_EQ(log.progressEvents.size(), 2u);
     EXPECT_EQ(log.progressEvents[1].timeMs, 500u);
 }
 
 TEST(MmsSession, AnOversizedCommandIsReadPastAndIgnored) {
-    const HeaderSpec spec = OnDemand();
+    const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 10);
     // 5000 bytes claiming to be ReportOpenFile with a negative id: were it
     // read into the 1060-byte buffer, it would end the session.
     Bytes big = Cat({Le32(625), Le32(9), Zeros(8), Le32(623), Le32(kReportOpenFile), Le32(0x80070002), Le32(1),
                      Le32(0xFFFFFFFF)});
     big.resize(5000, 0xEE);
-    const Bytes server = Cat({Opening(), RawCommand(5000, big), MediaPacket(0, 2, 0x0C, AsfHeader(spec)),
+    const Bytes server = Cat({Opening(), RawCommand(5000, big), MediaPacket(0, 2, 0x0C, AsfHeader(shape)),
                               StartOfData(), MediaPacket(0, 4, 0, p), EndOfStream()});
     EventLog log;
     const Outcome out = RunSession(server, log);
-    EXPECT_EQ(out.file, ExpectedFile(spec, {p}));
+    EXPECT_EQ(out.file, ExpectedFile(shape, {p}));
     EXPECT_TRUE(log.errors.empty());
 }
 
 TEST(MmsSession, CommandsOfExactlyTheBufferSizeAndTooShortToNameOneAreHandled) {
-    const HeaderSpec spec = OnDemand();
+    const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 10);
     Bytes ping1060 = Cat({Le32(132), Le32(9), Zeros(8), Le32(130), Le32(kPing)});
     ping1060.resize(1060, 0);
     const Bytes server = Cat({Opening(), RawCommand(1060, ping1060), RawCommand(8, Zeros(8)),
-                              MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(), MediaPacket(0, 4, 0, p),
+                              MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(), MediaPacket(0, 4, 0, p),
                               EndOfStream()});
     EventLog log;
     const Outcome out = RunSession(server, log);
-    EXPECT_EQ(out.file, ExpectedFile(spec, {p}));
+    EXPECT_EQ(out.file, ExpectedFile(shape, {p}));
     EXPECT_EQ(Mids(out.sent)[5], kPong);
 }
 
@@ -276,10 +263,10 @@ TEST(MmsSession, UrlNotFoundEndsTheSessionWithNothingWritten) {
 
 TEST(MmsSession, UnsupportedPacketSizesAreReportedAndNoHeaderIsWritten) {
     for (auto [min, max] : {std::pair<uint32_t, uint32_t>{1000, 2000}, {70000, 70000}}) {
-        HeaderSpec spec = OnDemand();
-        spec.packetSize = min;
-        spec.maxPacketSize = max;
-        const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(),
+        HeaderShape shape = OnDemand();
+        shape.packetSize = min;
+        shape.maxPacketSize = max;
+        const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                                   MediaPacket(0, 4, 0, DataPacket(1000, 0, 0, 10)), EndOfStream()});
         EventLog log;
         const Outcome out = RunSession(server, log);
@@ -319,21 +306,21 @@ TEST(MmsSession, AHeaderWithoutFilePropertiesIsWrittenUnparsed) {
 }
 
 TEST(MmsSession, ALaterHeaderAndUnknownIncarnationsAreNotWritten) {
-    const HeaderSpec spec = OnDemand();
+    const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 10);
-    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(),
-                              MediaPacket(0, 4, 0, p), MediaPacket(0, 2, 0x0C, AsfHeader(spec)),
+    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
+                              MediaPacket(0, 4, 0, p), MediaPacket(0, 2, 0x0C, AsfHeader(shape)),
                               MediaPacket(0, 7, 0, Bytes(300, 1)), MediaPacket(1, 4, 0, p), EndOfStream()});
     EventLog log;
     const Outcome out = RunSession(server, log);
-    EXPECT_EQ(out.file, ExpectedFile(spec, {p, p}));
+    EXPECT_EQ(out.file, ExpectedFile(shape, {p, p}));
     EXPECT_EQ(Mids(out.sent).back(), kStartPlaying);
 }
 
 TEST(MmsSession, FaultyFramingEndsTheSessionAndTheFileIsStillFinished) {
-    const HeaderSpec spec = OnDemand();
+    const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 10);
-    const Bytes good = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(), MediaPacket(0, 4, 0, p)});
+    const Bytes good = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(), MediaPacket(0, 4, 0, p)});
     const Bytes whole = MediaPacket(1, 4, 0, p);
     const Bytes endings[] = {
         MediaPacket(1, 4, 0, {}),                        // packet length 8: no payload
@@ -348,19 +335,19 @@ TEST(MmsSession, FaultyFramingEndsTheSessionAndTheFileIsStillFinished) {
         const Outcome out = RunSession(Cat({good, endings[i]}), log);
         const size_t packetsWritten = (i == 3) ? 2 : 1;  // case 3 is well formed
         std::vector<Bytes> ps(packetsWritten, p);
-        const Bytes want = ExpectedFile(spec, ps);
+        const Bytes want = ExpectedFile(shape, ps);
         EXPECT_TRUE(out.file == want) << i << ": " << FirstDifference(out.file, want);
         EXPECT_TRUE(log.errors.empty()) << i;
     }
 }
 
 TEST(MmsSession, TimeLimitWritesThePacketThatReachedIt) {
-    const HeaderSpec spec = OnDemand();
+    const HeaderShape shape = OnDemand();
     RecorderSettings settings;
     settings.timePolicy = 1;
     settings.maxTime = 5;
     std::vector<Bytes> packets;
-    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData()});
     for (uint32_t i = 0; i < 10; ++i) {
         packets.push_back(DataPacket(1000, i * 1000, 3100 + i * 1000, 10));
         server = Cat({server, MediaPacket(i, 4, 0, packets.back())});
@@ -368,21 +355,21 @@ TEST(MmsSession, TimeLimitWritesThePacketThatReachedIt) {
     EventLog log;
     const Outcome out = RunSession(Cat({server, EndOfStream()}), log, settings);
     // Send time 5000 ms is the first at the limit: packets 0..5.
-    EXPECT_EQ(out.file, ExpectedFile(spec, std::vector<Bytes>(packets.begin(), packets.begin() + 6)));
+    EXPECT_EQ(out.file, ExpectedFile(shape, std::vector<Bytes>(packets.begin(), packets.begin() + 6)));
 }
 
 TEST(MmsSession, SizeLimitWritesThePacketThatReachedIt) {
-    HeaderSpec spec = OnDemand();
-    spec.packetSize = 60000;
+    HeaderShape shape = OnDemand();
+    shape.packetSize = 60000;
     RecorderSettings settings;
     settings.sizePolicy = 1;
     settings.maxSize = 1;
-    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData()});
     for (uint32_t i = 0; i < 40; ++i) server = Cat({server, MediaPacket(i, 4, 0, DataPacket(60000, i, 3100 + i, 10))});
     EventLog log;
     const Outcome out = RunSession(Cat({server, EndOfStream()}), log, settings);
     // 1 MiB is passed by the 18th packet (header + 18 x 60000 >= 1048576).
-    const size_t header = AsfHeader(spec).size();
+    const size_t header = AsfHeader(shape).size();
     size_t n = 0;
     while ((header + n * 60000) / 1048576 < 1) ++n;
     EXPECT_EQ(out.file.size(), header + n * 60000);
@@ -391,8 +378,8 @@ TEST(MmsSession, SizeLimitWritesThePacketThatReachedIt) {
 TEST(MmsSession, AFailedFileWriteIsReported) {
     // /dev/full takes the bytes into the file's buffer and fails when it is
     // flushed: the session must notice and stop.
-    const HeaderSpec spec = OnDemand();
-    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    const HeaderShape shape = OnDemand();
+    Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData()});
     for (uint32_t i = 0; i < 400; ++i) server = Cat({server, MediaPacket(i, 4, 0, DataPacket(1000, i, 3100 + i, 10))});
     server = Cat({server, EndOfStream()});
     OutputFile file;
@@ -409,9 +396,9 @@ TEST(MmsSession, AFailedFileWriteIsReported) {
 }
 
 TEST(MmsSession, OneClientRecordsSeveralFilesEachFromZero) {
-    HeaderSpec spec;
-    spec.packetSize = 500;
-    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(),
+    HeaderShape shape;
+    shape.packetSize = 500;
+    const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                               MediaPacket(0, 4, 0, DataPacket(500, 9000, 12100, 10)),
                               MediaPacket(1, 4, 0, DataPacket(500, 9100, 12200, 10)), EndOfStream()});
     TempDir dir;
@@ -425,7 +412,7 @@ TEST(MmsSession, OneClientRecordsSeveralFilesEachFromZero) {
         file.Close();
         const Bytes got = ReadAll(dir.File("f" + std::to_string(round)));
         EXPECT_EQ(client.PacketCount(), 2u);
-        EXPECT_EQ(Get64(got, FilePropsOffset(spec) + 56), 2u) << round;
+        EXPECT_EQ(Get64(got, FilePropsOffset(shape) + 56), 2u) << round;
         EXPECT_EQ(Get32(SplitSent(transport.Sent())[0].bytes, 20), 0u);
     }
 }

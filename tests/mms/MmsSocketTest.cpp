@@ -129,8 +129,8 @@ Bytes ReadAll(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-HeaderSpec Spec() {
-    HeaderSpec s;
+HeaderShape SampleShape() {
+    HeaderShape s;
     s.packetSize = 1200;
     s.playDuration = 131000000;
     s.preroll = 3100;
@@ -138,22 +138,11 @@ HeaderSpec Spec() {
     return s;
 }
 
-Bytes FileOf(const HeaderSpec& spec, const std::vector<Bytes>& packets) {
-    Bytes file = AsfHeader(spec);
-    for (const auto& p : packets) {
-        const Bytes padded = Padded(p, spec.packetSize);
-        file.insert(file.end(), padded.begin(), padded.end());
-    }
-    const Bytes size = Le64(file.size());
-    std::copy(size.begin(), size.end(), file.begin() + FilePropsOffset(spec) + 40);
-    return file;
-}
-
 TEST(MmsSocket, RecordsFromBytesArrivingAFewAtATime) {
-    const HeaderSpec spec = Spec();
+    const HeaderShape shape = SampleShape();
     std::vector<Bytes> packets;
     for (uint32_t i = 0; i < 4; ++i) packets.push_back(DataPacket(1200, i * 2500, 3100 + i * 2500, 100 + 300 * i));
-    Bytes script = Cat({Opening(), ServerCommand(kPing), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    Bytes script = Cat({Opening(), ServerCommand(kPing), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData()});
     for (uint32_t i = 0; i < 4; ++i) script = Cat({script, MediaPacket(i, 4, 0, packets[i])});
     script = Cat({script, EndOfStream()});
 
@@ -169,7 +158,7 @@ TEST(MmsSocket, RecordsFromBytesArrivingAFewAtATime) {
             MmsClient client(3, {}, &log);
             const uint32_t got = client.Record(&file, peer.Url(scheme));
             ASSERT_TRUE(file.Close());
-            const Bytes want = FileOf(spec, packets);
+            const Bytes want = ExpectedFile(shape, packets);
             const Bytes have = ReadAll(dir.File("out.asf"));
             EXPECT_TRUE(have == want) << FirstDifference(have, want);
             EXPECT_EQ(got, want.size());
@@ -207,11 +196,11 @@ TEST(MmsSocket, StopEndsTheSessionWhileTheServerSendsNothing) {
 }
 
 TEST(MmsSocket, StopInTheDataPhaseStillFinishesTheFile) {
-    HeaderSpec spec = Spec();
-    spec.playDuration = 0;  // live: FinishFile has more to do
-    spec.flags = 1;
+    HeaderShape shape = SampleShape();
+    shape.playDuration = 0;  // live: FinishFile has more to do
+    shape.flags = 1;
     std::vector<Bytes> packets;
-    Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData()});
+    Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData()});
     for (uint32_t i = 0; i < 3; ++i) {
         packets.push_back(DataPacket(1200, 900000 + i * 40, 903100 + i * 40, 1000));
         script = Cat({script, MediaPacket(i, 4, 0, packets.back())});
@@ -230,19 +219,19 @@ TEST(MmsSocket, StopInTheDataPhaseStillFinishesTheFile) {
     stopper.join();
     ASSERT_TRUE(file.Close());
     const Bytes have = ReadAll(dir.File("out.asf"));
-    ASSERT_EQ(have.size(), AsfHeader(spec).size() + 3 * 1200);
+    ASSERT_EQ(have.size(), AsfHeader(shape).size() + 3 * 1200);
     EXPECT_EQ(got, have.size());
-    const size_t fp = FilePropsOffset(spec);
+    const size_t fp = FilePropsOffset(shape);
     EXPECT_EQ(Get64(have, fp + 40), have.size());
     EXPECT_EQ(Get64(have, fp + 56), 3u);
     EXPECT_EQ(Get32(have, fp + 88), 2u);
 }
 
 TEST(MmsSocket, ServerClosingMidPacketEndsTheSessionWithAFinishedFile) {
-    const HeaderSpec spec = Spec();
+    const HeaderShape shape = SampleShape();
     const Bytes p = DataPacket(1200, 0, 3100, 500);
     const Bytes whole = MediaPacket(1, 4, 0, p);
-    const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(spec)), StartOfData(),
+    const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                               MediaPacket(0, 4, 0, p), Bytes(whole.begin(), whole.begin() + 200)});
     ScriptedPeer peer(script, 100000, ScriptedPeer::After::Close);
     TempDir dir;
@@ -252,7 +241,7 @@ TEST(MmsSocket, ServerClosingMidPacketEndsTheSessionWithAFinishedFile) {
     MmsClient client(3, {}, &log);
     const uint32_t got = client.Record(&file, peer.Url());
     ASSERT_TRUE(file.Close());
-    const Bytes want = FileOf(spec, {p});
+    const Bytes want = ExpectedFile(shape, {p});
     const Bytes have = ReadAll(dir.File("out.asf"));
     EXPECT_TRUE(have == want) << FirstDifference(have, want);
     EXPECT_EQ(got, want.size());

@@ -2,6 +2,7 @@
 // What a server puts on the wire in an MMS session, built by hand for the
 // byte-level tests: replies, media packets, a small ASF header and data
 // packets. Independent of the code under test.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -61,7 +62,7 @@ inline Bytes MediaPacket(uint32_t location, uint8_t incarnation, uint8_t flags, 
     return Cat({Le32(location), Bytes{incarnation, flags}, Le16(uint16_t(payload.size() + 8)), payload});
 }
 
-struct HeaderSpec {
+struct HeaderShape {
     uint32_t packetSize = 1000;
     uint32_t maxPacketSize = 0;       // 0: same as packetSize
     uint64_t playDuration = 0;        // 100-ns units; 0 for live
@@ -74,7 +75,7 @@ struct HeaderSpec {
 
 // Header Object (optionally a Padding Object, then File Properties) plus
 // the first 50 bytes of the Data Object.
-inline Bytes AsfHeader(const HeaderSpec& s) {
+inline Bytes AsfHeader(const HeaderShape& s) {
     const Bytes fileProps = Cat({Hex("A1 DC AB 8C 47 A9 CF 11 8E E4 00 C0 0C 20 53 65"), Le64(104), Zeros(16),
                                  Le64(s.fileSize), Zeros(8), Le64(s.packetsCount), Le64(s.playDuration),
                                  Le64(s.playDuration), Le64(s.preroll), Le32(s.flags), Le32(s.packetSize),
@@ -94,7 +95,7 @@ inline Bytes AsfHeader(const HeaderSpec& s) {
 }
 
 // Offsets inside the AsfHeader above.
-inline size_t FilePropsOffset(const HeaderSpec& s) { return 30 + s.fillerBytes; }
+inline size_t FilePropsOffset(const HeaderShape& s) { return 30 + s.fillerBytes; }
 
 // A data packet with one payload, sent without its trailing padding:
 // 82 00 00, length types 0x08 (padding length a byte) or 0x10 (a word),
@@ -116,6 +117,19 @@ inline size_t PresentationTimeAt(const Bytes& packet) { return SendTimeAt(packet
 inline Bytes Padded(Bytes packet, size_t size) {
     if (packet.size() < size) packet.resize(size, 0);
     return packet;
+}
+
+// The file an on-demand recording must give: the header as sent with its
+// File Size set to the file's length, then the packets padded.
+inline Bytes ExpectedFile(const HeaderShape& shape, const std::vector<Bytes>& packets) {
+    Bytes file = AsfHeader(shape);
+    for (const auto& p : packets) {
+        const Bytes padded = Padded(p, shape.packetSize);
+        file.insert(file.end(), padded.begin(), padded.end());
+    }
+    const Bytes size = Le64(file.size());
+    std::copy(size.begin(), size.end(), file.begin() + FilePropsOffset(shape) + 40);
+    return file;
 }
 
 // The usual server side of a session up to the header: replies to Connect,

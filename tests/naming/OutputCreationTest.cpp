@@ -12,7 +12,7 @@
 #include "asf/OutputFile.h"
 #include "media/AsxWriter.h"
 #include "recorder/OutputNaming.h"
-#include "recorder/StreamQuestionAsker.h"
+#include "tests/naming/StreamQuestionAsker.h"
 
 namespace larkspan {
 namespace {

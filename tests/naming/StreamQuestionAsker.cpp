@@ -1,4 +1,4 @@
-#include "recorder/StreamQuestionAsker.h"
+#include "tests/naming/StreamQuestionAsker.h"
 
 #include <filesystem>
 #include <istream>
@@ -33,8 +33,6 @@ bool FolderOfExists(const std::string& path) {
 }
 
 }  // namespace
-
-std::string OverwriteQuestionText(const std::string& path) { return path + " \n\n File exist. Overwrite?"; }
 
 bool StreamQuestionAsker::ReadLine(std::string& line) {
     line.clear();

@@ -7,8 +7,8 @@
 
 namespace larkspan {
 
-// Asks on a text console: the question goes to out, the answer is one line
-// of in. Overwrite: "y"/"yes" is Yes, "n"/"no" is No, anything else, or the
+// Answers the recorder's questions from scripted text, as a console
+// would: the question goes to out, the answer is one line of in. Overwrite: "y"/"yes" is Yes, "n"/"no" is No, anything else, or the
 // end of the input, is Cancel. Save As: the line is the chosen path; an
 // empty line or the end of the input cancels, and a path whose folder does
 // not exist is asked for again, a few times at most.
