@@ -30,6 +30,13 @@ class CredentialsPrompt {
 public:
     virtual ~CredentialsPrompt() = default;
     virtual bool AskCredentials(const std::string& site, std::string& user, std::string& password) = 0;
+    // The server turned down the credentials just given; AskCredentials
+    // follows if the client asks again.
+    virtual void OnCredentialsRefused(const std::string& site) {}
+    // The recording was stopped: a prompt on screen ends as declined, and
+    // any later one is declined without being shown. Called from another
+    // thread; returns at once.
+    virtual void CancelPending() {}
 };
 
 }  // namespace larkspan

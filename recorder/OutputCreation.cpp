@@ -53,6 +53,7 @@ bool ConfirmOverwrite(const RecorderSettings& settings, std::string& outputPath,
     case OverwriteAnswer::No:
         return AskSaveAsPath(asker, outputPath);
     case OverwriteAnswer::Cancel:
+    case OverwriteAnswer::Skip:
         break;
     }
     return false;

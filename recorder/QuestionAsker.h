@@ -3,7 +3,9 @@
 
 namespace larkspan {
 
-enum class OverwriteAnswer { Yes, No, Cancel };
+// Yes overwrites, No asks for another path (Save As), Cancel stops the job,
+// Skip keeps the file and goes on with the job's next entry.
+enum class OverwriteAnswer { Yes, No, Cancel, Skip };
 
 // The questions a recording may put to the user: the overwrite question and
 // the Save As dialog. Asked on the worker's own thread; several workers may
@@ -19,6 +21,11 @@ public:
     // path or only a file name). Returns the chosen full path, whose folder
     // exists, or an empty text when the user cancels.
     virtual std::string AskSaveAs(const std::string& suggested) = 0;
+
+    // The job was stopped: a question on screen now ends as cancelled, and
+    // any later one is answered Cancel without being shown. Called from
+    // another thread; returns at once.
+    virtual void CancelPending() {}
 };
 
 // "<path> \n\n File exist. Overwrite?"

@@ -15,6 +15,10 @@ enum class RecordStatus : int {
     HeaderReceived = 2,
     Finished = 3,
     Progress = 5,
+    // Something the user should read that does not fail the job (a
+    // playlist cut at its bound, an entry skipped); the owner takes the
+    // texts with TakeNotices. Owners that know only the four above ignore it.
+    Notice = 6,
 };
 
 // The recorder window as a worker sees it. Called on the worker's thread:

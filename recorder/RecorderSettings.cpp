@@ -102,6 +102,7 @@ void RecorderSettings::Load(SettingsProfile& p) {
     proxyServer = p.GetString(s, "Proxy SAerver", proxyServer);
     proxyPort = p.GetInt(s, "Proxy Port", proxyPort);
     bypassProxy = p.GetInt(s, "Bypass Proxy", bypassProxy);
+    idleTimeout = p.GetInt(s, "Idle Timeout", idleTimeout);
 }
 
 void RecorderSettings::Save(SettingsProfile& p) const {
@@ -136,6 +137,7 @@ void RecorderSettings::Save(SettingsProfile& p) const {
     p.WriteString(s, "Proxy SAerver", proxyServer);
     p.WriteInt(s, "Proxy Port", proxyPort);
     p.WriteInt(s, "Bypass Proxy", bypassProxy);
+    p.WriteInt(s, "Idle Timeout", idleTimeout);
 }
 
 }  // namespace larkspan

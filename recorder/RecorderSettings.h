@@ -42,6 +42,8 @@ struct RecorderSettings {
     std::string proxyServer;                            // "Proxy SAerver" (stored only)
     int proxyPort = 0;                                  // "Proxy Port" (stored only)
     int bypassProxy = 0;                                // "Bypass Proxy" (stored only)
+    int idleTimeout = 30;                               // "Idle Timeout": seconds without a byte from the
+                                                        // server before a recording gives up (0: never)
 
     void Load(SettingsProfile& profile);
     void Save(SettingsProfile& profile) const;

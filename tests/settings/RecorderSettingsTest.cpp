@@ -34,7 +34,8 @@ const std::vector<std::string> kSaveOrder = {
     "size policy", "Max Size", "time policy", "Max Time", "Repeat", "Sequence", "Keep Size", "Keep",
     "OnTop", "ScreenSave ", "Enable Caption", "Splite Caption Wnd", "Caption Corlor", "Caption Size",
     "Caption Style Name", "Caption Face Name", "Caption Bold", "Caption Margin", "Use Auth",
-    "Auth Username", "Auth Password", "Use Proxy", "Proxy SAerver", "Proxy Port", "Bypass Proxy"};
+    "Auth Username", "Auth Password", "Use Proxy", "Proxy SAerver", "Proxy Port", "Bypass Proxy",
+    "Idle Timeout"};
 
 std::vector<std::string> LoadOrder() {
     std::vector<std::string> order = kSaveOrder;
@@ -84,6 +85,7 @@ TEST(RecorderSettings, DefaultsMatchTheProfileTable) {
     EXPECT_TRUE(s.proxyServer.empty());
     EXPECT_EQ(s.proxyPort, 0);
     EXPECT_EQ(s.bypassProxy, 0);
+    EXPECT_EQ(s.idleTimeout, 30);
 #if !defined(_WIN32)
     EXPECT_NE(s.baseDir.find("/Videos/Larkspan Recorder"), std::string::npos) << s.baseDir;
     EXPECT_EQ(s.baseDir.find('\\'), std::string::npos);

@@ -59,6 +59,8 @@ struct StreamOptions {
     int64_t dropAfterPackets = -1;           // close the connection after this many data packets (-1: never)
     bool dropMidChunk = false;               // with dropAfterPackets: first send half of the next packet
     bool neverSend = false;                  // read the request / commands, then send nothing until Stop()
+    int64_t stallAfterPackets = -1;          // after this many data packets send nothing more, connection
+                                             // kept open until the client leaves or Stop() (-1: never)
 
     // -- MMSH
     std::string user, password;              // basic authentication when either is non-empty
