@@ -1,10 +1,14 @@
 #include "protocols/mms/MmsClient.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "asf/AsfCodec.h"
 #include "asf/OutputFile.h"
+#include "protocols/StreamErrors.h"
+#include "protocols/mms/MmsHostLookup.h"
 #include "protocols/mms/MmsSocketTransport.h"
 #include "protocols/mms/MmsTransport.h"
 #include "protocols/mms/MmsUrl.h"
@@ -13,6 +17,20 @@ namespace larkspan {
 
 namespace {
 
+constexpr char kConnectFailed[] = "connect failed !!";
+constexpr char kSocketFailed[] = "socket failed";
+constexpr char kSockoptError[] = "sockopt error";
+constexpr char kUrlNotFound[] = "Url not found";
+constexpr char kNotSupported[] = "not supported";
+constexpr char kWriteError[] = "File Write Error";
+constexpr char kBadData[] = "invalid data from the server";
+
+constexpr uint8_t kHeaderObjectGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                           0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+// Header packets carry the Header Object and then the first 50 bytes of the
+// Data Object.
+constexpr uint64_t kDataObjectPrefix = 50;
+
 // Owners that pass no sink still get a client that works.
 RecordEventSink& SilentSink() {
     static RecordEventSink sink;
@@ -20,6 +38,16 @@ RecordEventSink& SilentSink() {
 }
 
 uint32_t Le32(const uint8_t* p) { return AsfCodec::ReadU32(p); }
+
+std::string Hex32(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08X", value);
+    return text;
+}
+
+std::string ResetText(uint64_t packets) {
+    return "connection reset by the server after " + std::to_string(packets) + (packets == 1 ? " packet" : " packets");
+}
 
 }  // namespace
 
@@ -30,6 +58,8 @@ MmsClient::MmsClient(uint16_t jobNumber, RecorderSettings settings, RecordEventS
       commandBuffer_(new uint8_t[kCommandBufferSize]),
       packetBuffer_(new uint8_t[kPacketBufferSize]) {}
 
+// Nothing to wait for: a host name lookup still running belongs to its own
+// thread.
 MmsClient::~MmsClient() = default;
 
 void MmsClient::BeginRecording(OutputFile* file, const std::string& url) {
@@ -45,9 +75,10 @@ void MmsClient::BeginRecording(OutputFile* file, const std::string& url) {
     info_ = AsfHeaderInfo();
     headerParsed_ = false;
     headerWritten_ = false;
-    assemblingHeader_ = false;
     header_.clear();
     headerPackets_ = 0;
+    errorReported_ = false;
+    limitReached_ = false;
     writeFailed_ = false;
     bytesWritten_ = 0;
     haveBaseSendTime_ = false;
@@ -55,6 +86,10 @@ void MmsClient::BeginRecording(OutputFile* file, const std::string& url) {
     largestSendTime_ = 0;
     packetCount_ = 0;
     dataBytes_ = 0;
+    startOffset_ = file ? file->Position() : 0;
+    onDisk_ = WriteMark();
+    onDisk_.end = startOffset_;
+    unconfirmed_.clear();
 }
 
 uint32_t MmsClient::Record(OutputFile* file, const std::string& url) {
@@ -63,12 +98,13 @@ uint32_t MmsClient::Record(OutputFile* file, const std::string& url) {
     const bool split = SplitMmsUrl(url, parts);
     sink_->OnConnecting(url, parts.port);
     if (!split) {
-        sink_->ReportError("connect failed !!");
+        Fail(WithCause(kConnectFailed, "no host in the address"));
         return 0;
     }
     MmsSocket socket;
     if (!OpenConnection(parts.host, parts.port, socket)) return 0;
-    MmsSocketTransport transport(socket, stop_);
+    const int idleTimeoutMs = settings_.idleTimeout > 0 ? settings_.idleTimeout * 1000 : -1;
+    MmsSocketTransport transport(socket, stop_, idleTimeoutMs);
     RunSession(transport, parts.path + parts.query);
     socket.Close();
     return BytesWritten32();
@@ -83,25 +119,40 @@ uint32_t MmsClient::RecordOver(MmsTransport& transport, OutputFile* file, const 
 }
 
 bool MmsClient::OpenConnection(const std::string& host, uint16_t port, MmsSocket& socket) {
-    uint32_t address = 0;
-    if (!MmsSocket::Resolve(host, address)) {
-        sink_->ReportError("connect failed !!");
+    std::vector<NetAddress> addresses;
+    std::string cause;
+    switch (MmsHostLookup::Resolve(host, port, stop_, addresses, cause)) {
+    case MmsHostLookup::Result::Ok:
+        break;
+    case MmsHostLookup::Result::Stopped:
+        return false;
+    case MmsHostLookup::Result::NotFound:
+    case MmsHostLookup::Result::Failed:
+        Fail(WithCause(kConnectFailed, cause));
         return false;
     }
-    switch (socket.Connect(address, port, stop_)) {
-    case MmsSocket::ConnectResult::Ok:
-        return true;
+    // Every address of the name in turn (IPv6 and IPv4 alike); the last
+    // failure is the one reported.
+    MmsSocket::ConnectResult last = MmsSocket::ConnectResult::ConnectFailed;
+    for (const NetAddress& address : addresses) {
+        last = socket.Connect(address, kConnectTimeoutMs, stop_);
+        if (last == MmsSocket::ConnectResult::Ok) return true;
+        if (last == MmsSocket::ConnectResult::Stopped) return false;
+    }
+    const std::string reason = MmsSocket::ErrorText(socket.LastError());
+    switch (last) {
     case MmsSocket::ConnectResult::SocketFailed:
-        sink_->ReportError("socket failed");
-        return false;
+        Fail(WithCause(kSocketFailed, reason));
+        break;
     case MmsSocket::ConnectResult::SockoptFailed:
-        sink_->ReportError("sockopt error");
-        return false;
-    case MmsSocket::ConnectResult::ConnectFailed:
-        sink_->ReportError("connect failed !!");
-        return false;
-    case MmsSocket::ConnectResult::Stopped:
-        return false;
+        Fail(WithCause(kSockoptError, reason));
+        break;
+    case MmsSocket::ConnectResult::TimedOut:
+        Fail(WithCause(kConnectFailed, "timed out"));
+        break;
+    default:
+        Fail(WithCause(kConnectFailed, reason));
+        break;
     }
     return false;
 }
@@ -114,12 +165,40 @@ void MmsClient::RunSession(MmsTransport& transport, const std::string& fileNameP
             if (!ProcessMessage()) break;
         }
     }
+    ReportConnectionEnd();
     FinishSession();
     io_ = nullptr;
 }
 
+void MmsClient::ReportConnectionEnd() {
+    // A stop, a limit or a failure already reported explains the end; else
+    // the connection ended before the server said the stream had.
+    if (endOfStream_ || errorReported_ || limitReached_ || stop_.load()) return;
+    switch (io_->End()) {
+    case TransportEnd::Closed:
+        Fail(ClosedEarlyText(packetCount_));
+        break;
+    case TransportEnd::Reset:
+        Fail(ResetText(packetCount_));
+        break;
+    case TransportEnd::TimedOut:
+        Fail(IdleTimeoutText(settings_.idleTimeout));
+        break;
+    case TransportEnd::Failed:
+        Fail(WithCause("connection failed", io_->FailureText()));
+        break;
+    case TransportEnd::Stopped:
+    case TransportEnd::None:
+        break;
+    }
+}
+
 void MmsClient::FinishSession() {
     if (!file_) return;
+    // What is still buffered must be on the disk before the header is made
+    // to describe it.
+    if (!writeFailed_ && bytesWritten_ > 0 && !file_->Flush()) OnWriteFailed();
+    if (!file_->Seekable()) return;  // standard output: the header went out as it came
     RecordingTotals totals;
     totals.bytesWritten = bytesWritten_;
     totals.packetsWritten = packetCount_;
@@ -129,8 +208,18 @@ void MmsClient::FinishSession() {
     const bool runs = headerParsed_ && info_.filePropertiesOffset != 0 && bytesWritten_ > 0;
     if (!AsfCodec::FinishFile(file_, info_, totals) && runs && !writeFailed_) {
         writeFailed_ = true;
-        sink_->ReportError("File Write Error");
+        Fail(WithCause(kWriteError, file_->ErrorText()));
     }
+}
+
+void MmsClient::Fail(const std::string& text) {
+    errorReported_ = true;
+    sink_->ReportError(text);
+}
+
+bool MmsClient::BadData(const std::string& what) {
+    Fail(WithCause(kBadData, what));
+    return false;
 }
 
 bool MmsClient::RecvExact(uint8_t* dst, size_t n) {
@@ -150,7 +239,7 @@ bool MmsClient::SendReply(MmsReply reply) {
     case MmsReply::FunnelInfo:
         return Send(commands_.FunnelInfo());
     case MmsReply::ConnectFunnel: {
-        uint32_t address = 0;
+        std::string address;
         uint16_t port = 0;
         io_->LocalEndpoint(address, port);
         return Send(commands_.ConnectFunnel(MakeTransportString(address, port)));
@@ -179,7 +268,10 @@ bool MmsClient::ProcessCommand(const uint8_t* /*head*/) {
     uint8_t lengthAndSeal[8];
     if (!RecvExact(lengthAndSeal, sizeof(lengthAndSeal))) return false;
     const uint32_t messageLength = Le32(lengthAndSeal);
-    if (messageLength == 0) return false;
+    // No command is empty or anywhere near this long: the bytes are not a
+    // server's, and reading past them could take forever.
+    if (messageLength == 0 || messageLength > kMaxCommandLength)
+        return BadData("command of " + std::to_string(messageLength) + " bytes");
     if (messageLength > kCommandBufferSize) {
         // Nothing we answer is this long: read past it and carry on.
         return !stop_.load(std::memory_order_relaxed) && io_->Discard(messageLength);
@@ -188,14 +280,17 @@ bool MmsClient::ProcessCommand(const uint8_t* /*head*/) {
 
     // The buffer starts at message offset 16: the MID (offset 36) is at 20.
     constexpr size_t kMidAt = 36 - mms::kTcpHeaderSize;
+    constexpr size_t kResultAt = 40 - mms::kTcpHeaderSize;
     constexpr size_t kOpenFileIdAt = 48 - mms::kTcpHeaderSize;
     if (messageLength < kMidAt + 4) return true;  // too short to name a command
     const uint32_t mid = Le32(commandBuffer_.get() + kMidAt);
 
     if (mid == mms::kMidReportOpenFile) {
-        if (messageLength < kOpenFileIdAt + 4) return false;
+        if (messageLength < kOpenFileIdAt + 4)
+            return BadData("ReportOpenFile of " + std::to_string(messageLength) + " bytes");
         if (static_cast<int32_t>(Le32(commandBuffer_.get() + kOpenFileIdAt)) < 0) {
-            sink_->ReportError("Url not found");
+            const uint32_t result = Le32(commandBuffer_.get() + kResultAt);
+            Fail(result != 0 ? WithCause(kUrlNotFound, "server error " + Hex32(result)) : std::string(kUrlNotFound));
             return false;
         }
     }
@@ -210,19 +305,23 @@ bool MmsClient::ProcessCommand(const uint8_t* /*head*/) {
 }
 
 bool MmsClient::ProcessMediaPacket(const uint8_t* prefix) {
+    // We asked for these two incarnations; anything else is not a packet of
+    // this session, and bytes that are no packet at all mostly land here.
+    const uint8_t incarnation = prefix[4];
+    if (incarnation != mms::kIncarnationHeader && incarnation != mms::kIncarnationData)
+        return BadData("media packet of incarnation " + std::to_string(incarnation));
     const uint16_t packetLength = AsfCodec::ReadU16(prefix + 6);
-    if (packetLength <= mms::kMediaPrefixSize) return false;
+    if (packetLength <= mms::kMediaPrefixSize)
+        return BadData("media packet of " + std::to_string(packetLength) + " bytes");
     const size_t payloadLength = packetLength - mms::kMediaPrefixSize;
     if (!RecvExact(packetBuffer_.get(), payloadLength)) return false;
 
-    const uint8_t incarnation = prefix[4];
     if (incarnation == mms::kIncarnationHeader) return OnHeaderPacket(prefix, packetBuffer_.get(), payloadLength);
 
-    // Anything else after a first-of-several header packet means the header
-    // is as complete as it will get.
-    if (assemblingHeader_ && !CompleteHeader()) return false;
-    if (incarnation == mms::kIncarnationData) return OnDataPacket(prefix, packetBuffer_.get(), payloadLength);
-    return true;  // another incarnation: not ours, ignored
+    // A data packet after header packets means the header is as complete as
+    // it will get.
+    if (!header_.empty() && !CompleteHeader()) return false;
+    return OnDataPacket(prefix, packetBuffer_.get(), payloadLength);
 }
 
 bool MmsClient::OnHeaderPacket(const uint8_t* prefix, const uint8_t* payload, size_t length) {
@@ -230,22 +329,29 @@ bool MmsClient::OnHeaderPacket(const uint8_t* prefix, const uint8_t* payload, si
     // land in the middle of the data.
     if (headerWritten_) return true;
     if (header_.size() + length > kMaxHeaderBytes) {
-        sink_->ReportError("not supported");
+        Fail(kNotSupported);
         return false;
     }
     header_.insert(header_.end(), payload, payload + length);
     ++headerPackets_;
-    const uint8_t flags = prefix[5];
-    if (!assemblingHeader_ && flags == mms::kHeaderFirstOfSeveral) {
-        assemblingHeader_ = true;
-        return true;
+    if (header_.size() >= sizeof(kHeaderObjectGuid) &&
+        std::memcmp(header_.data(), kHeaderObjectGuid, sizeof(kHeaderObjectGuid)) != 0)
+        return BadData("header packet without an ASF Header Object");
+    return HeaderComplete(prefix[5]) ? CompleteHeader() : true;
+}
+
+bool MmsClient::HeaderComplete(uint8_t lastFlags) const {
+    // The Header Object states its own size, whatever flags the server put
+    // on the packets; only when that size is not there yet do the flags
+    // tell.
+    if (header_.size() >= 24) {
+        const uint64_t objectSize = AsfCodec::ReadU64(header_.data() + 16);
+        if (objectSize <= kMaxHeaderBytes) return header_.size() >= objectSize + kDataObjectPrefix;
     }
-    if (assemblingHeader_ && (flags & mms::kHeaderLast) == 0) return true;
-    return CompleteHeader();
+    return (lastFlags & mms::kHeaderLast) != 0;
 }
 
 bool MmsClient::CompleteHeader() {
-    assemblingHeader_ = false;
     headerWritten_ = true;
     // Parsing the joined packets makes the File Properties offset and the
     // header length describe the header as it lies in the file, however the
@@ -259,11 +365,13 @@ bool MmsClient::CompleteHeader() {
     case HeaderParseResult::FilePropertiesNotFound:
         break;  // written as it is; nothing to rewrite at the end
     case HeaderParseResult::NotSupported:
-        sink_->ReportError("not supported");
+        Fail(kNotSupported);
         return false;
     }
     if (!WriteToFile(header_.data(), header_.size())) return false;
     bytesWritten_ += header_.size();
+    MarkWritten();
+    if (writeFailed_) return false;
     for (uint32_t i = 0; i < headerPackets_; ++i) sink_->OnHeaderReceived(url_, static_cast<int>(info_.DurationMs));
     header_.clear();
     header_.shrink_to_fit();
@@ -302,33 +410,80 @@ bool MmsClient::OnDataPacket(const uint8_t* /*prefix*/, uint8_t* payload, size_t
     if (info_.minPacketSize > length) {
         const size_t padding = info_.minPacketSize - length;
         if (!file_->WriteZeros(padding)) {
-            writeFailed_ = true;
-            sink_->ReportError("File Write Error");
+            OnWriteFailed();
             return false;
         }
         packetLength += padding;
     }
 
     bytesWritten_ += packetLength;
-    sink_->OnProgress(BytesWritten32(), progress, sendTime);
     largestSendTime_ = std::max(largestSendTime_, sendTime);
     ++packetCount_;
     dataBytes_ += packetLength;
+    MarkWritten();
+    if (writeFailed_) return false;
+    sink_->OnProgress(BytesWritten32(), progress, sendTime);
 
-    if (settings_.timePolicy && static_cast<int64_t>(sendTime / 1000) >= static_cast<int64_t>(settings_.maxTime))
+    if (settings_.timePolicy && static_cast<int64_t>(sendTime / 1000) >= static_cast<int64_t>(settings_.maxTime)) {
+        limitReached_ = true;
         return false;
-    if (settings_.sizePolicy && static_cast<int64_t>(bytesWritten_ / 1048576) >= static_cast<int64_t>(settings_.maxSize))
+    }
+    const int64_t mebibytes = static_cast<int64_t>(bytesWritten_ / 1048576);
+    if (settings_.sizePolicy && mebibytes >= static_cast<int64_t>(settings_.maxSize)) {
+        limitReached_ = true;
         return false;
+    }
     return !stop_.load(std::memory_order_relaxed);
 }
 
 bool MmsClient::WriteToFile(const uint8_t* data, size_t length) {
     if (!file_ || !file_->Write(data, length)) {
-        writeFailed_ = true;
-        sink_->ReportError("File Write Error");
+        OnWriteFailed();
         return false;
     }
     return true;
+}
+
+void MmsClient::MarkWritten() {
+    WriteMark mark;
+    mark.end = startOffset_ + bytesWritten_;
+    mark.packets = packetCount_;
+    mark.dataBytes = dataBytes_;
+    mark.largestSendTime = largestSendTime_;
+    unconfirmed_.push_back(mark);
+    // The file writes behind: a full disk may show only some packets later.
+    // A flush now and then bounds what has to be remembered until then.
+    if (mark.end - onDisk_.end < kConfirmEvery) return;
+    if (file_->Flush()) {
+        onDisk_ = mark;
+        unconfirmed_.clear();
+    } else {
+        OnWriteFailed();
+    }
+}
+
+void MmsClient::OnWriteFailed() {
+    if (writeFailed_) return;
+    writeFailed_ = true;
+    Fail(WithCause(kWriteError, file_ ? file_->ErrorText() : std::string()));
+    if (!file_ || !file_->Seekable()) return;
+
+    // After a failed write the position is where the file really ends: keep
+    // what lies whole before it and cut off the torn packet.
+    const uint64_t end = file_->Position();
+    WriteMark keep = onDisk_;
+    for (const WriteMark& mark : unconfirmed_) {
+        if (mark.end > end) break;
+        keep = mark;
+    }
+    unconfirmed_.clear();
+    file_->Truncate(keep.end);
+    bytesWritten_ = keep.end - startOffset_;
+    packetCount_ = keep.packets;
+    dataBytes_ = keep.dataBytes;
+    largestSendTime_ = keep.largestSendTime;
+    // Without the whole header the file has nothing to make consistent.
+    if (bytesWritten_ == 0) headerParsed_ = false;
 }
 
 uint32_t MmsClient::BytesWritten32() const {

@@ -22,11 +22,18 @@ class OutputFile;
 // packets (padded to the packet size) to the output file, and rewrites the
 // header fields at the end so the file is consistent. One client serves one
 // recording at a time; Stop may be called from any thread.
+//
+// Every end other than the server's end of stream, a limit or Stop is
+// reported with its cause: the connection closed or reset early, nothing
+// from the server for the idle time-out, bytes that are no MMS, a failed
+// write (after which the file keeps only its whole packets).
 class MmsClient {
 public:
     static constexpr size_t kCommandBufferSize = 1060;
     static constexpr size_t kPacketBufferSize = 65527;           // largest payload a 16-bit length allows
     static constexpr size_t kMaxHeaderBytes = 16 * 1024 * 1024;  // a header split over packets, joined
+    static constexpr uint32_t kMaxCommandLength = 64 * 1024;     // longer is not a server's command
+    static constexpr uint64_t kConfirmEvery = 1024 * 1024;       // bytes between checks that writes reached the disk
 
     MmsClient(uint16_t jobNumber, RecorderSettings settings, RecordEventSink* sink);
     ~MmsClient();
@@ -38,7 +45,8 @@ public:
     // nothing was (the caller may then try the other protocol).
     uint32_t Record(OutputFile* file, const std::string& url);
 
-    // Ends the recording soon (within a wait slice); the file is still finished.
+    // Ends the recording soon (within a wait slice, also while a host name
+    // is being looked up); the file is still finished.
     void Stop() { stop_.store(true); }
 
     // The session over a transport that is already connected: the same steps
@@ -53,10 +61,22 @@ public:
     uint64_t DataBytes() const { return dataBytes_; }
 
 private:
+    // What the file holds up to the end of a data packet (or of the header).
+    struct WriteMark {
+        uint64_t end = 0;  // file position after it
+        uint32_t packets = 0;
+        uint64_t dataBytes = 0;
+        uint32_t largestSendTime = 0;
+    };
+
     void BeginRecording(OutputFile* file, const std::string& url);
     bool OpenConnection(const std::string& host, uint16_t port, MmsSocket& socket);
     void RunSession(MmsTransport& transport, const std::string& fileNamePathAndQuery);
+    void ReportConnectionEnd();
     void FinishSession();
+
+    void Fail(const std::string& text);
+    bool BadData(const std::string& what);
 
     bool RecvExact(uint8_t* dst, size_t n);
     bool Send(const std::vector<uint8_t>& message);
@@ -68,10 +88,17 @@ private:
     bool ProcessCommand(const uint8_t* head);
     bool ProcessMediaPacket(const uint8_t* prefix);
     bool OnHeaderPacket(const uint8_t* prefix, const uint8_t* payload, size_t length);
+    bool HeaderComplete(uint8_t lastFlags) const;
     bool CompleteHeader();
     bool OnDataPacket(const uint8_t* prefix, uint8_t* payload, size_t length);
 
     bool WriteToFile(const uint8_t* data, size_t length);
+    // Remembers what the file holds now; every kConfirmEvery bytes, makes
+    // sure it reached the disk.
+    void MarkWritten();
+    // A write failed: cuts the file back to its last whole packet, counts
+    // only what is left and reports the system's reason.
+    void OnWriteFailed();
     uint32_t BytesWritten32() const;
 
     // Construction.
@@ -91,10 +118,14 @@ private:
     AsfHeaderInfo info_;
     bool headerParsed_ = false;       // File Properties found and accepted
     bool headerWritten_ = false;
-    bool assemblingHeader_ = false;   // a first-of-several header packet came; more follow
-    std::vector<uint8_t> header_;     // header packets so far, joined
+    std::vector<uint8_t> header_;     // header packets so far, joined; empty when none is pending
     uint32_t headerPackets_ = 0;
+    bool errorReported_ = false;
+    bool limitReached_ = false;
     bool writeFailed_ = false;
+    uint64_t startOffset_ = 0;        // file position where this recording began
+    WriteMark onDisk_;                // known to be on the disk
+    std::vector<WriteMark> unconfirmed_;  // written since, in order, not yet known to be on the disk
     uint64_t bytesWritten_ = 0;
     bool haveBaseSendTime_ = false;
     uint32_t baseSendTime_ = 0;

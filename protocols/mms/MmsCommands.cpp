@@ -143,11 +143,16 @@ void TerminateAtLastBlank(std::vector<uint8_t>& utf16) {
 }
 
 std::vector<uint8_t> MakeTransportString(uint32_t localAddress, uint16_t localPort) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "\\\\%u.%u.%u.%u\\TCP\\%u %03x", (localAddress >> 24) & 0xFF,
-                  (localAddress >> 16) & 0xFF, (localAddress >> 8) & 0xFF, localAddress & 0xFF,
-                  unsigned(localPort), 15u);
-    std::vector<uint8_t> out = ToUtf16Le(text, mms::kMaxTransportUnits);
+    char text[24];
+    std::snprintf(text, sizeof(text), "%u.%u.%u.%u", (localAddress >> 24) & 0xFF, (localAddress >> 16) & 0xFF,
+                  (localAddress >> 8) & 0xFF, localAddress & 0xFF);
+    return MakeTransportString(std::string(text), localPort);
+}
+
+std::vector<uint8_t> MakeTransportString(const std::string& localAddress, uint16_t localPort) {
+    char tail[32];
+    std::snprintf(tail, sizeof(tail), "\\TCP\\%u %03x", unsigned(localPort), 15u);
+    std::vector<uint8_t> out = ToUtf16Le("\\\\" + localAddress + tail, mms::kMaxTransportUnits);
     TerminateAtLastBlank(out);
     return out;
 }

@@ -68,6 +68,9 @@ void TerminateAtLastBlank(std::vector<uint8_t>& utf16);
 // "\\a.b.c.d\TCP\port 00f" for the socket's own address (host byte order)
 // and port, converted and terminated the way ConnectFunnel carries it.
 std::vector<uint8_t> MakeTransportString(uint32_t localAddress, uint16_t localPort);
+// The same for an address given as text: dotted IPv4 or IPv6 without
+// brackets ("\\::1\TCP\port 00f").
+std::vector<uint8_t> MakeTransportString(const std::string& localAddress, uint16_t localPort);
 
 // "<path and query without the leading '/'> 18." converted and terminated
 // the way OpenFile carries it. A name too long for the wire keeps its suffix

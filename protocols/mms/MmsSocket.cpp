@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -39,12 +38,13 @@ MmsSocket::MmsSocket(int handle) : fd_(handle) {
 
 MmsSocket::~MmsSocket() { Close(); }
 
-MmsSocket::MmsSocket(MmsSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+MmsSocket::MmsSocket(MmsSocket&& other) noexcept : fd_(other.fd_), lastError_(other.lastError_) { other.fd_ = -1; }
 
 MmsSocket& MmsSocket::operator=(MmsSocket&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = other.fd_;
+        lastError_ = other.lastError_;
         other.fd_ = -1;
     }
     return *this;
@@ -57,29 +57,22 @@ void MmsSocket::Close() {
     }
 }
 
-bool MmsSocket::Resolve(const std::string& host, uint32_t& address) {
-    if (host.empty()) return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) == 0 && result) {
-        for (addrinfo* ai = result; ai; ai = ai->ai_next) {
-            if (ai->ai_family == AF_INET && ai->ai_addrlen >= sizeof(sockaddr_in)) {
-                address = ntohl(reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr);
-                freeaddrinfo(result);
-                return true;
-            }
-        }
-        freeaddrinfo(result);
+std::string MmsSocket::ErrorText(int error) {
+    switch (error) {
+    case ECONNREFUSED:
+        return "connection refused";
+    case ECONNRESET:
+    case EPIPE:
+        return "connection reset";
+    case ETIMEDOUT:
+        return "timed out";
+    case ENETUNREACH:
+        return "network unreachable";
+    case EHOSTUNREACH:
+        return "host unreachable";
+    default:
+        return std::strerror(error);
     }
-    // The name service may be missing or refuse; a dotted address still works.
-    in_addr dotted{};
-    if (inet_pton(AF_INET, host.c_str(), &dotted) == 1) {
-        address = ntohl(dotted.s_addr);
-        return true;
-    }
-    return false;
 }
 
 MmsSocket::WaitResult MmsSocket::Wait(bool forWrite, const std::atomic<bool>& stop, int timeoutMs) {
@@ -99,19 +92,25 @@ MmsSocket::WaitResult MmsSocket::Wait(bool forWrite, const std::atomic<bool>& st
         const int n = ::poll(&p, 1, slice);
         if (n < 0) {
             if (errno == EINTR) continue;
+            Fail(errno);
             return WaitResult::Failed;
         }
         if (n > 0) return WaitResult::Ready;  // errors and hang-ups show in the next call
     }
 }
 
-MmsSocket::ConnectResult MmsSocket::Connect(uint32_t address, uint16_t port, const std::atomic<bool>& stop) {
+MmsSocket::ConnectResult MmsSocket::Connect(const NetAddress& address, int timeoutMs, const std::atomic<bool>& stop) {
     Close();
+    lastError_ = 0;
     if (stop.load()) return ConnectResult::Stopped;
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd_ < 0) return ConnectResult::SocketFailed;
+    fd_ = ::socket(address.Family(), SOCK_STREAM, 0);
+    if (fd_ < 0) {
+        Fail(errno);
+        return ConnectResult::SocketFailed;
+    }
     int one = 1;
     if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one)) != 0) {
+        Fail(errno);
         Close();
         return ConnectResult::SockoptFailed;
     }
@@ -119,37 +118,40 @@ MmsSocket::ConnectResult MmsSocket::Connect(uint32_t address, uint16_t port, con
     setsockopt(fd_, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof(one));
 #endif
     if (!MakeNonBlocking(fd_)) {
+        Fail(errno);
         Close();
         return ConnectResult::SocketFailed;
     }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(address);
     int rc;
     do {
-        rc = ::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+        rc = ::connect(fd_, address.Get(), address.length);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         if (errno != EINPROGRESS) {
+            Fail(errno);
             Close();
             return ConnectResult::ConnectFailed;
         }
-        switch (Wait(true, stop, kConnectTimeoutMs)) {
+        switch (Wait(true, stop, timeoutMs)) {
         case WaitResult::Ready:
             break;
         case WaitResult::Stopped:
             Close();
             return ConnectResult::Stopped;
-        default:
+        case WaitResult::TimedOut:
+            Fail(ETIMEDOUT);
+            Close();
+            return ConnectResult::TimedOut;
+        case WaitResult::Failed:
             Close();
             return ConnectResult::ConnectFailed;
         }
         int error = 0;
         socklen_t len = sizeof(error);
         if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
+            Fail(error != 0 ? error : errno);
             Close();
-            return ConnectResult::ConnectFailed;
+            return lastError_ == ETIMEDOUT ? ConnectResult::TimedOut : ConnectResult::ConnectFailed;
         }
     }
     if (stop.load()) {
@@ -159,17 +161,22 @@ MmsSocket::ConnectResult MmsSocket::Connect(uint32_t address, uint16_t port, con
     return ConnectResult::Ok;
 }
 
-bool MmsSocket::LocalEndpoint(uint32_t& address, uint16_t& port) const {
-    sockaddr_in me{};
-    socklen_t len = sizeof(me);
-    if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&me), &len) != 0 || me.sin_family != AF_INET)
+bool MmsSocket::LocalEndpoint(std::string& address, uint16_t& port) const {
+    NetAddress me;
+    me.length = sizeof(me.storage);
+    if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&me.storage), &me.length) != 0) return false;
+    if (me.Family() == AF_INET) {
+        port = ntohs(reinterpret_cast<const sockaddr_in*>(&me.storage)->sin_port);
+    } else if (me.Family() == AF_INET6) {
+        port = ntohs(reinterpret_cast<const sockaddr_in6*>(&me.storage)->sin6_port);
+    } else {
         return false;
-    address = ntohl(me.sin_addr.s_addr);
-    port = ntohs(me.sin_port);
+    }
+    address = me.Text();
     return true;
 }
 
-long MmsSocket::Receive(uint8_t* dst, size_t n, const std::atomic<bool>& stop) {
+long MmsSocket::Receive(uint8_t* dst, size_t n, const std::atomic<bool>& stop, int timeoutMs) {
     if (fd_ < 0) return kFailed;
     for (;;) {
         if (stop.load(std::memory_order_relaxed)) return kStopped;
@@ -177,23 +184,28 @@ long MmsSocket::Receive(uint8_t* dst, size_t n, const std::atomic<bool>& stop) {
         if (got > 0) return static_cast<long>(got);
         if (got == 0) return kClosed;
         if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return kFailed;
-        switch (Wait(false, stop, -1)) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            Fail(errno);
+            return kFailed;
+        }
+        switch (Wait(false, stop, timeoutMs)) {
         case WaitResult::Ready:
             break;
         case WaitResult::Stopped:
             return kStopped;
-        default:
+        case WaitResult::TimedOut:
+            return kTimedOut;
+        case WaitResult::Failed:
             return kFailed;
         }
     }
 }
 
-bool MmsSocket::SendAll(const uint8_t* data, size_t n, const std::atomic<bool>& stop) {
-    if (fd_ < 0) return false;
+MmsSocket::SendResult MmsSocket::SendAll(const uint8_t* data, size_t n, const std::atomic<bool>& stop, int timeoutMs) {
+    if (fd_ < 0) return SendResult::Failed;
     size_t done = 0;
     while (done < n) {
-        if (stop.load(std::memory_order_relaxed)) return false;
+        if (stop.load(std::memory_order_relaxed)) return SendResult::Stopped;
         const ssize_t sent = ::send(fd_, data + done, n - done, kSendFlags);
         if (sent > 0) {
             done += static_cast<size_t>(sent);
@@ -201,12 +213,21 @@ bool MmsSocket::SendAll(const uint8_t* data, size_t n, const std::atomic<bool>& 
         }
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (Wait(true, stop, -1) != WaitResult::Ready) return false;
-            continue;
+            switch (Wait(true, stop, timeoutMs)) {
+            case WaitResult::Ready:
+                continue;
+            case WaitResult::Stopped:
+                return SendResult::Stopped;
+            case WaitResult::TimedOut:
+                return SendResult::TimedOut;
+            case WaitResult::Failed:
+                return SendResult::Failed;
+            }
         }
-        return false;
+        Fail(sent < 0 ? errno : EIO);
+        return SendResult::Failed;
     }
-    return true;
+    return SendResult::Ok;
 }
 
 }  // namespace larkspan

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "protocols/mms/MmsHostLookup.h"
+
 namespace larkspan {
 
 // The few stream-socket calls the MMS client makes, kept in one file pair so
@@ -13,14 +15,16 @@ namespace larkspan {
 class MmsSocket {
 public:
     static constexpr int kWaitSliceMs = 100;
-    static constexpr int kConnectTimeoutMs = 60000;
 
-    enum class ConnectResult { Ok, SocketFailed, SockoptFailed, ConnectFailed, Stopped };
+    enum class ConnectResult { Ok, SocketFailed, SockoptFailed, ConnectFailed, TimedOut, Stopped };
 
     // Results of Receive besides a byte count.
     static constexpr long kClosed = 0;
     static constexpr long kFailed = -1;
     static constexpr long kStopped = -2;
+    static constexpr long kTimedOut = -3;
+
+    enum class SendResult { Ok, Failed, Stopped, TimedOut };
 
     MmsSocket() = default;
     explicit MmsSocket(int handle);  // adopts a connected socket (made non-blocking)
@@ -30,17 +34,22 @@ public:
     MmsSocket(const MmsSocket&) = delete;
     MmsSocket& operator=(const MmsSocket&) = delete;
 
-    // IPv4 address of a host name or dotted address, in host byte order.
-    static bool Resolve(const std::string& host, uint32_t& address);
-
-    ConnectResult Connect(uint32_t address, uint16_t port, const std::atomic<bool>& stop);
-    bool LocalEndpoint(uint32_t& address, uint16_t& port) const;
+    // Connects to address (either family), giving up after timeoutMs.
+    ConnectResult Connect(const NetAddress& address, int timeoutMs, const std::atomic<bool>& stop);
+    // The socket's own address as text and port.
+    bool LocalEndpoint(std::string& address, uint16_t& port) const;
 
     // Receives up to n bytes once data is there: the byte count, or kClosed,
-    // kFailed, kStopped.
-    long Receive(uint8_t* dst, size_t n, const std::atomic<bool>& stop);
-    // False when the send failed or stop was set before everything went out.
-    bool SendAll(const uint8_t* data, size_t n, const std::atomic<bool>& stop);
+    // kFailed, kStopped, or kTimedOut when nothing came for timeoutMs
+    // (negative: wait without end).
+    long Receive(uint8_t* dst, size_t n, const std::atomic<bool>& stop, int timeoutMs = -1);
+    // Sends everything; gives up when the peer takes nothing for timeoutMs.
+    SendResult SendAll(const uint8_t* data, size_t n, const std::atomic<bool>& stop, int timeoutMs = -1);
+
+    // The system error of the last failure (ECONNREFUSED, ECONNRESET, ...).
+    int LastError() const { return lastError_; }
+    // A short text for a system error of a connection: "connection refused".
+    static std::string ErrorText(int error);
 
     bool IsOpen() const { return fd_ >= 0; }
     void Close();
@@ -48,8 +57,10 @@ public:
 private:
     enum class WaitResult { Ready, Stopped, TimedOut, Failed };
     WaitResult Wait(bool forWrite, const std::atomic<bool>& stop, int timeoutMs);
+    void Fail(int error) { lastError_ = error; }
 
     int fd_ = -1;
+    int lastError_ = 0;
 };
 
 }  // namespace larkspan

@@ -18,6 +18,7 @@ bool MmsTransport::Discard(uint64_t n) {
 bool MmsMemoryTransport::RecvExact(uint8_t* dst, size_t n) {
     if (n > size_ - pos_) {
         pos_ = size_;
+        SetEnd(TransportEnd::Closed);
         return false;
     }
     if (n > 0) std::memcpy(dst, data_ + pos_, n);
@@ -28,6 +29,7 @@ bool MmsMemoryTransport::RecvExact(uint8_t* dst, size_t n) {
 bool MmsMemoryTransport::Discard(uint64_t n) {
     if (n > size_ - pos_) {
         pos_ = size_;
+        SetEnd(TransportEnd::Closed);
         return false;
     }
     pos_ += static_cast<size_t>(n);
@@ -39,9 +41,15 @@ bool MmsMemoryTransport::SendAll(const uint8_t* data, size_t n) {
     return true;
 }
 
-void MmsMemoryTransport::LocalEndpoint(uint32_t& address, uint16_t& port) const {
+void MmsMemoryTransport::LocalEndpoint(std::string& address, uint16_t& port) const {
     address = address_;
     port = port_;
+}
+
+void MmsMemoryTransport::SetLocalEndpoint(uint32_t address, uint16_t port) {
+    address_ = std::to_string((address >> 24) & 0xFF) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+               std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+    port_ = port;
 }
 
 }  // namespace larkspan

@@ -3,11 +3,17 @@
 // gst-discoverer-1.0).
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <thread>
 
 #include "asf/OutputFile.h"
+#include "protocols/StreamErrors.h"
 #include "protocols/mms/MmsClient.h"
 #include "tests/mms/MmsTestStreams.h"
 #include "tests/support/AsfFileParts.h"
@@ -279,6 +285,24 @@ TEST_F(MmsLoopback, SplitLiveHeaderIsRewrittenWhereItLiesInTheFile) {
     EXPECT_EQ(GetLE64(r.file, got.dataObjectOffset + 16), 50 + uint64_t(n) * got.packetSize);
 }
 
+TEST_F(MmsLoopback, SplitHeaderWhoseFirstPacketIsNotMarkedFirstIsKeptWhole) {
+    for (int flags : {0x00, 0x08, 0x0C}) {
+        SCOPED_TRACE(flags);
+        StreamOptions options;
+        options.headerPacketSize = 250;
+        options.mmsFirstHeaderFlags = flags;
+        Serve("clip.asf", "clip.asf", options);
+        if (server_.MmsPort() == 0) Start();
+        server_.ClearRecords();
+        const Recording r = RecordUrl(dir_, server_.MmsUrl("clip.asf"));
+        const Bytes want = OnDemandFile(clip_);
+        EXPECT_TRUE(r.file == want) << FirstDifference(r.file, want);
+        EXPECT_TRUE(r.errors.empty());
+        const auto cmds = server_.MmsCommands();
+        EXPECT_EQ(std::count_if(cmds.begin(), cmds.end(), [](const auto& c) { return c.mid == kStreamSwitch; }), 1);
+    }
+}
+
 TEST_F(MmsLoopback, PingsDuringDataAreAnsweredAndTheRecordingIsUndisturbed) {
     StreamOptions options;
     options.pingEvery = 25;
@@ -325,6 +349,8 @@ TEST_F(MmsLoopback, ServerDroppingTheConnectionLeavesAConsistentFile) {
     const Recording r = RecordUrl(dir_, server_.MmsUrl("clip.asf"));
     EXPECT_EQ(r.file, OnDemandFile(clip_, 40));
     ExpectConsistent(r.file);
+    EXPECT_EQ(r.returned, r.file.size());
+    EXPECT_EQ(r.errors, std::vector<std::string>{"connection closed by the server after 40 packets"});
 }
 
 TEST_F(MmsLoopback, ServerThatNeverSendsAHeaderRecordsNothing) {
@@ -344,7 +370,7 @@ TEST_F(MmsLoopback, UnknownPathIsUrlNotFound) {
     const Recording r = RecordUrl(dir_, server_.MmsUrl("missing.asf"));
     EXPECT_EQ(r.returned, 0u);
     EXPECT_TRUE(r.file.empty());
-    EXPECT_EQ(r.errors, std::vector<std::string>{"Url not found"});
+    EXPECT_EQ(r.errors, std::vector<std::string>{"Url not found: server error 0x80070002"});
     const auto cmds = server_.MmsCommands();
     EXPECT_TRUE(std::none_of(cmds.begin(), cmds.end(), [](const auto& c) { return c.mid == kReadBlock; }));
 }
@@ -380,8 +406,143 @@ TEST_F(MmsLoopback, SizeLimitEndsWithConsistentFile) {
     ExpectConsistent(r.file, &n);
     EXPECT_GE(r.file.size(), 1048576u);
     EXPECT_LT(r.file.size() - clip_.packetSize, 1048576u);
+    EXPECT_TRUE(r.errors.empty());
     const Bytes once = OnDemandFile(clip_);
     EXPECT_TRUE(std::equal(once.begin() + clip_.header.size(), once.end(), r.file.begin() + clip_.header.size()));
+}
+
+// A server that stops sending, or sends what is no MMS at all, ends the
+// recording with an error naming it instead of holding it forever.
+TEST_F(MmsLoopback, SilentOrGarbledServerEndsTheRecordingWithItsCause) {
+    // Header packets that never add up to the header their Header Object
+    // announces (10 MB), then nothing.
+    Bytes endlessHeader = MediaPacket(0, 2, 0x04, Cat({Hex("30 26 B2 75 8E 66 CF 11 A6 D9 00 AA 00 62 CE 6C"),
+                                                       Le64(10'000'000), Bytes(1000, 0x11)}));
+    for (uint32_t i = 1; i < 35; ++i) endlessHeader = Cat({endlessHeader, MediaPacket(i, 2, 0x04, Bytes(1000, 0x22))});
+    struct Row {
+        std::string name;
+        std::function<void(StreamOptions&)> fault;
+        size_t packets;
+        std::string error;
+    } rows[] = {
+        {"stall in the data", [](StreamOptions& o) { o.stallAfterPackets = 30; }, 30, IdleTimeoutText(1)},
+        {"silent after OpenFile", [](StreamOptions& o) { o.neverSend = true; }, 0, IdleTimeoutText(1)},
+        {"endless header", [&](StreamOptions& o) { o.mmsHeaderScript = endlessHeader; }, 0, IdleTimeoutText(1)},
+        {"junk as header", [](StreamOptions& o) { o.mmsHeaderScript = Bytes(35 * 1024, 'A'); }, 0,
+         "invalid data from the server: media packet of incarnation 65"},
+        {"junk after a command head", [](StreamOptions& o) {
+             o.mmsHeaderScript = Cat({Hex("01 00 00 00 CE FA 0B B0 F8 FF FF 7F 4D 4D 53 20"), Bytes(35 * 1024, 'B')});
+         }, 0, "invalid data from the server: command of 2147483640 bytes"},
+    };
+    Start();
+    RecorderSettings settings;
+    settings.idleTimeout = 1;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        StreamOptions options;
+        row.fault(options);
+        Serve("clip.asf", "clip.asf", options);
+        const Recording r = RecordUrl(dir_, server_.MmsUrl("clip.asf"), settings);
+        EXPECT_EQ(r.errors, std::vector<std::string>{row.error});
+        if (row.packets == 0) {
+            EXPECT_EQ(r.returned, 0u);
+            EXPECT_TRUE(r.file.empty());
+        } else {
+            EXPECT_EQ(r.file, OnDemandFile(clip_, row.packets));
+            EXPECT_EQ(r.returned, r.file.size());
+        }
+    }
+}
+
+TEST_F(MmsLoopback, RecordsFromAnIpv6Literal) {
+    Serve("clip.asf", "clip.asf");
+    std::string error;
+    if (!server_.StartMmsIpv6(0, &error)) GTEST_SKIP() << "no IPv6 loopback: " << error;
+    const Recording r = RecordUrl(dir_, "mms://[::1]:" + std::to_string(server_.MmsPort()) + "/clip.asf");
+    const Bytes want = OnDemandFile(clip_);
+    EXPECT_TRUE(r.file == want) << FirstDifference(r.file, want);
+    EXPECT_TRUE(r.errors.empty());
+    // The funnel names the client's own IPv6 address, without brackets.
+    const auto cmds = server_.MmsCommands();
+    ASSERT_GE(cmds.size(), 3u);
+    EXPECT_EQ(cmds[2].mid, kConnectFunnel);
+    EXPECT_EQ(cmds[2].text.rfind(std::string("\\\\::1\\TCP\\"), 0), 0u) << cmds[2].text;
+}
+
+// What a recording in a child process whose files may not grow past a size
+// (a disk that fills up) reported: Record's result, then the errors.
+std::vector<std::string> RecordWithFileSizeLimit(const std::string& path, const std::string& url, rlim_t limit) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {"pipe failed"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+        const rlimit r{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &r);
+        std::string report = "no file\n";
+        OutputFile file;
+        if (file.Create(path)) {
+            EventLog log;
+            MmsClient client(1, {}, &log);
+            report = std::to_string(client.Record(&file, url)) + "\n";
+            file.Close();
+            for (const auto& e : log.errors) report += e + "\n";
+        }
+        const ssize_t ignored = ::write(pipeFds[1], report.data(), report.size());
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof(buffer))) > 0;) report.append(buffer, size_t(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = report.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(report.substr(at, end - at));
+    return lines;
+}
+
+TEST_F(MmsLoopback, DiskFillingUpKeepsWholePacketsAndAHeaderThatDescribesThem) {
+    StreamOptions options;
+    options.live = true;
+    Serve("live.asf", "clip.asf", options);
+    Start();
+    // Room for the header, 40 packets and half of the 41st.
+    const size_t wholePackets = 40;
+    const rlim_t limit = clip_.header.size() + wholePackets * clip_.packetSize + clip_.packetSize / 2;
+    const std::string path = dir_.File("full.asf");
+    const std::vector<std::string> report = RecordWithFileSizeLimit(path, server_.MmsUrl("live.asf"), limit);
+    const Bytes file = ReadFileBytes(path);
+    ASSERT_EQ(file.size(), clip_.header.size() + wholePackets * clip_.packetSize);
+    EXPECT_EQ(report, (std::vector<std::string>{std::to_string(file.size()), "File Write Error: File too large"}));
+
+    AsfFileParts got;
+    std::string error;
+    ASSERT_TRUE(SplitAsf(file, got, &error)) << error;
+    ASSERT_EQ(got.packets.size(), wholePackets);
+    uint32_t largest = 0;
+    for (const auto& packet : got.packets) {
+        AsfPacketLayout layout;
+        ASSERT_TRUE(WalkAsfPacket(packet, got.packetSize, layout));
+        largest = std::max(largest, GetLE32(packet, layout.sendTimeOffset));
+    }
+    const size_t fp = got.filePropertiesOffset;
+    const uint64_t preroll = GetLE64(file, fp + 80);
+    EXPECT_EQ(GetLE64(file, fp + 40), file.size());
+    EXPECT_EQ(GetLE64(file, fp + 56), wholePackets);
+    EXPECT_EQ(GetLE64(file, fp + 64), (uint64_t(largest) + preroll) * 10000);
+    EXPECT_EQ(GetLE64(file, fp + 72), uint64_t(largest) * 10000);
+    EXPECT_EQ(GetLE64(file, got.dataObjectOffset + 16), 50 + wholePackets * got.packetSize);
+    EXPECT_EQ(GetLE32(file, got.dataObjectOffset + 40), wholePackets);
+
+    if (!HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe missing";
+    const Probe probe = ProbeFile(path);
+    ASSERT_TRUE(probe.ok);
+    EXPECT_EQ(probe.codecs, (std::vector<std::string>{"wmv2", "wmav2"}));
 }
 
 }  // namespace

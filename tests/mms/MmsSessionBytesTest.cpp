@@ -7,6 +7,7 @@
 
 #include "asf/OutputFile.h"
 #include "protocols/mms/MmsClient.h"
+#include "protocols/StreamErrors.h"
 #include "protocols/mms/MmsTransport.h"
 #include "tests/mms/MmsTestStreams.h"
 
@@ -130,6 +131,35 @@ TEST(MmsSession, SplitHeaderIsWrittenWholeWithStreamSwitchOnceAfterTheLastPacket
     EXPECT_TRUE(log.errors.empty());
 }
 
+TEST(MmsSession, SplitHeaderIsKeptWholeWhateverTheFlagsOfItsPackets) {
+    // The Header Object's own size tells when the header is complete; the
+    // flags only where that size is not known.
+    HeaderShape shape = OnDemand();
+    shape.fillerBytes = 200;
+    const Bytes header = AsfHeader(shape);
+    const Bytes parts[] = {Bytes(header.begin(), header.begin() + 150),
+                           Bytes(header.begin() + 150, header.begin() + 300),
+                           Bytes(header.begin() + 300, header.end())};
+    struct Row {
+        uint8_t first, middle, last;
+    } rows[] = {{0x00, 0x04, 0x08}, {0x00, 0x00, 0x00}, {0x0C, 0x0C, 0x0C}, {0x08, 0x08, 0x08}, {0x04, 0x04, 0x04}};
+    const Bytes p = DataPacket(1000, 2000, 5100, 640);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "flags " << int(row.first) << "/" << int(row.middle) << "/"
+                                        << int(row.last));
+        const Bytes server =
+            Cat({Opening(), MediaPacket(0, 2, row.first, parts[0]), MediaPacket(1, 2, row.middle, parts[1]),
+                 MediaPacket(2, 2, row.last, parts[2]), StartOfData(), MediaPacket(0, 4, 0, p), EndOfStream()});
+        EventLog log;
+        const Outcome out = RunSession(server, log);
+        const Bytes want = ExpectedFile(shape, {p});
+        EXPECT_EQ(out.file, want) << FirstDifference(out.file, want);
+        EXPECT_EQ(Mids(out.sent), (std::vector<uint32_t>{kConnect, kFunnelInfo, kConnectFunnel, kOpenFile, kReadBlock,
+                                                         kStreamSwitch, kStartPlaying}));
+        EXPECT_TRUE(log.errors.empty());
+    }
+}
+
 TEST(MmsSession, SplitHeaderOfALiveStreamGetsItsDataObjectRewrittenAtTheRightPlace) {
     HeaderShape shape;
     shape.packetSize = 800;
@@ -249,7 +279,7 @@ TEST(MmsSession, CommandsOfExactlyTheBufferSizeAndTooShortToNameOneAreHandled) {
     EXPECT_EQ(Mids(out.sent)[5], kPong);
 }
 
-TEST(MmsSession, UrlNotFoundEndsTheSessionWithNothingWritten) {
+TEST(MmsSession, UrlNotFoundEndsTheSessionWithNothingWrittenAndNamesTheServersError) {
     const Bytes server = Cat({ServerCommand(kReportConnectedEx), ServerCommand(kReportFunnelInfo, Zeros(64)),
                               ServerCommand(kReportConnectedFunnel), ReportOpenFile(-1),
                               MediaPacket(0, 2, 0x0C, AsfHeader(OnDemand()))});
@@ -257,7 +287,7 @@ TEST(MmsSession, UrlNotFoundEndsTheSessionWithNothingWritten) {
     const Outcome out = RunSession(server, log);
     EXPECT_EQ(out.returned, 0u);
     EXPECT_TRUE(out.file.empty());
-    EXPECT_EQ(log.errors, std::vector<std::string>{"Url not found"});
+    EXPECT_EQ(log.errors, std::vector<std::string>{"Url not found: server error 0x80070002"});
     EXPECT_EQ(Mids(out.sent), (std::vector<uint32_t>{kConnect, kFunnelInfo, kConnectFunnel, kOpenFile}));
 }
 
@@ -305,40 +335,61 @@ TEST(MmsSession, AHeaderWithoutFilePropertiesIsWrittenUnparsed) {
     EXPECT_EQ(out.file, Cat({header, p}));
 }
 
-TEST(MmsSession, ALaterHeaderAndUnknownIncarnationsAreNotWritten) {
+TEST(MmsSession, ALaterHeaderIsNotWritten) {
     const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 10);
     const Bytes server = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                               MediaPacket(0, 4, 0, p), MediaPacket(0, 2, 0x0C, AsfHeader(shape)),
-                              MediaPacket(0, 7, 0, Bytes(300, 1)), MediaPacket(1, 4, 0, p), EndOfStream()});
+                              MediaPacket(1, 4, 0, p), EndOfStream()});
     EventLog log;
     const Outcome out = RunSession(server, log);
     EXPECT_EQ(out.file, ExpectedFile(shape, {p, p}));
     EXPECT_EQ(Mids(out.sent).back(), kStartPlaying);
 }
 
-TEST(MmsSession, FaultyFramingEndsTheSessionAndTheFileIsStillFinished) {
+TEST(MmsSession, FaultyFramingEndsTheSessionWithItsCauseAndTheFileIsStillFinished) {
     const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 10);
-    const Bytes good = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(), MediaPacket(0, 4, 0, p)});
+    const Bytes good =
+        Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(), MediaPacket(0, 4, 0, p)});
     const Bytes whole = MediaPacket(1, 4, 0, p);
-    const Bytes endings[] = {
-        MediaPacket(1, 4, 0, {}),                        // packet length 8: no payload
-        Hex("00 00 00 00 04 00 05 00"),                  // packet length below the prefix
-        RawCommand(0, {}),                               // messageLength 0
-        MediaPacket(1, 4, 0, p),                         // well formed, then the bytes run out
-        Bytes(whole.begin(), whole.begin() + 20),        // cut short
-        ServerCommand(kReportOpenFile, Zeros(8)),        // too short to carry an openFileId
+    struct Row {
+        Bytes ending;
+        size_t packets;
+        std::string error;
+    } rows[] = {
+        {MediaPacket(1, 4, 0, {}), 1, "invalid data from the server: media packet of 8 bytes"},
+        {Hex("00 00 00 00 04 00 05 00"), 1, "invalid data from the server: media packet of 5 bytes"},
+        {MediaPacket(1, 7, 0, Bytes(300, 1)), 1, "invalid data from the server: media packet of incarnation 7"},
+        {Bytes(40000, 'A'), 1, "invalid data from the server: media packet of incarnation 65"},
+        {RawCommand(0, {}), 1, "invalid data from the server: command of 0 bytes"},
+        {RawCommand(0x7FFFFFF8, Bytes(40000, 0xEE)), 1, "invalid data from the server: command of 2147483640 bytes"},
+        {ServerCommand(kReportOpenFile, Zeros(8)), 1, "invalid data from the server: ReportOpenFile of 32 bytes"},
+        // The connection closes before the end of the stream.
+        {MediaPacket(1, 4, 0, p), 2, ClosedEarlyText(2)},
+        {Bytes(whole.begin(), whole.begin() + 20), 1, ClosedEarlyText(1)},
     };
-    for (size_t i = 0; i < std::size(endings); ++i) {
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.error);
         EventLog log;
-        const Outcome out = RunSession(Cat({good, endings[i]}), log);
-        const size_t packetsWritten = (i == 3) ? 2 : 1;  // case 3 is well formed
-        std::vector<Bytes> ps(packetsWritten, p);
-        const Bytes want = ExpectedFile(shape, ps);
-        EXPECT_TRUE(out.file == want) << i << ": " << FirstDifference(out.file, want);
-        EXPECT_TRUE(log.errors.empty()) << i;
+        const Outcome out = RunSession(Cat({good, row.ending}), log);
+        const Bytes want = ExpectedFile(shape, std::vector<Bytes>(row.packets, p));
+        EXPECT_TRUE(out.file == want) << FirstDifference(out.file, want);
+        EXPECT_EQ(log.errors, std::vector<std::string>{row.error});
     }
+}
+
+TEST(MmsSession, HeaderPacketsThatAreNoAsfHeaderEndTheSession) {
+    const Bytes server =
+        Cat({Opening(), MediaPacket(0, 2, 0x04, Bytes(500, 'x')), MediaPacket(1, 2, 0x08, Bytes(500, 'y')),
+             StartOfData(), MediaPacket(0, 4, 0, DataPacket(1000, 0, 3100, 10)), EndOfStream()});
+    EventLog log;
+    const Outcome out = RunSession(server, log);
+    EXPECT_EQ(out.returned, 0u);
+    EXPECT_TRUE(out.file.empty());
+    EXPECT_EQ(log.errors,
+              std::vector<std::string>{"invalid data from the server: header packet without an ASF Header Object"});
+    EXPECT_EQ(Mids(out.sent).back(), kReadBlock);
 }
 
 TEST(MmsSession, TimeLimitWritesThePacketThatReachedIt) {
@@ -388,8 +439,7 @@ TEST(MmsSession, AFailedFileWriteIsReported) {
     EventLog log;
     MmsClient client(1, {}, &log);
     client.RecordOver(transport, &file, "mms://h/clip.asf");
-    ASSERT_FALSE(log.errors.empty());
-    EXPECT_EQ(log.errors.front(), "File Write Error");
+    EXPECT_EQ(log.errors, std::vector<std::string>{"File Write Error: No space left on device"});
     EXPECT_LT(client.PacketCount(), 400u);
     // The session ended at the failure rather than reading on.
     EXPECT_GT(transport.Remaining(), 0u);

@@ -1,6 +1,7 @@
 // The client over real TCP on 127.0.0.1 against a peer that plays fixed
 // bytes: reads split at every byte boundary, the port of the URL, the
-// transport string, Stop while the server is silent, refused connections.
+// transport string, Stop while the server is silent or the name lookup
+// hangs, refused and reset connections.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -9,13 +10,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <netdb.h>
+
 #include <condition_variable>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <thread>
 
 #include "asf/OutputFile.h"
+#include "protocols/StreamErrors.h"
 #include "protocols/mms/MmsClient.h"
+#include "protocols/mms/MmsHostLookup.h"
 #include "tests/mms/MmsTestStreams.h"
 
 namespace larkspan {
@@ -29,6 +35,7 @@ enum class AfterScript {
     WaitForClient,  // keep the connection until the client closes it
     StaySilent,     // send nothing more until the test ends
     Close,          // close its side at once
+    ResetAfterPong, // reset the connection once the client has answered a Ping
 };
 
 class ScriptedPeer {
@@ -101,6 +108,18 @@ private:
             if (chunk_ < 16) usleep(50);  // let the client see the pieces one by one
         }
         if (after_ == After::Close) ::shutdown(fd, SHUT_WR);
+        if (after_ == After::ResetAfterPong) {
+            std::unique_lock<std::mutex> l(m_);
+            cv_.wait(l, [this] {
+                const auto sent = SplitSent(received_);
+                return finish_ || clientClosed_ ||
+                       std::any_of(sent.begin(), sent.end(), [](const SentCommand& c) { return c.mid == kPong; });
+            });
+            // Dissolving the association sends a reset rather than a close.
+            sockaddr none{};
+            none.sa_family = AF_UNSPEC;
+            ::connect(fd, &none, sizeof(none));
+        }
         {
             std::unique_lock<std::mutex> l(m_);
             cv_.wait(l, [this] { return finish_ || clientClosed_; });
@@ -245,6 +264,26 @@ TEST(MmsSocket, ServerClosingMidPacketEndsTheSessionWithAFinishedFile) {
     const Bytes have = ReadAll(dir.File("out.asf"));
     EXPECT_TRUE(have == want) << FirstDifference(have, want);
     EXPECT_EQ(got, want.size());
+    EXPECT_EQ(log.errors, std::vector<std::string>{ClosedEarlyText(1)});
+}
+
+TEST(MmsSocket, ServerResettingTheConnectionIsReportedAsAReset) {
+    const HeaderShape shape = SampleShape();
+    const Bytes p = DataPacket(1200, 0, 3100, 500);
+    const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
+                              MediaPacket(0, 4, 0, p), ServerCommand(kPing)});
+    ScriptedPeer peer(script, 100000, ScriptedPeer::After::ResetAfterPong);
+    TempDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(dir.File("out.asf")));
+    EventLog log;
+    MmsClient client(3, {}, &log);
+    const uint32_t got = client.Record(&file, peer.Url());
+    ASSERT_TRUE(file.Close());
+    const Bytes want = ExpectedFile(shape, {p});
+    EXPECT_EQ(ReadAll(dir.File("out.asf")), want);
+    EXPECT_EQ(got, want.size());
+    EXPECT_EQ(log.errors, std::vector<std::string>{"connection reset by the server after 1 packet"});
 }
 
 TEST(MmsSocket, RefusedConnectionIsReported) {
@@ -265,9 +304,80 @@ TEST(MmsSocket, RefusedConnectionIsReported) {
     EventLog log;
     MmsClient client(3, {}, &log);
     EXPECT_EQ(client.Record(&file, "mms://127.0.0.1:" + std::to_string(port) + "/x.asf"), 0u);
-    EXPECT_EQ(log.errors, std::vector<std::string>{"connect failed !!"});
+    EXPECT_EQ(log.errors, std::vector<std::string>{"connect failed !!: connection refused"});
     ASSERT_EQ(log.connecting.size(), 1u);
     EXPECT_EQ(log.connecting[0].second, port);
+}
+
+// A name lookup that does not return until the test lets it.
+struct HangingLookup {
+    std::mutex m;
+    std::condition_variable cv;
+    bool entered = false;
+    bool released = false;
+
+    int Run() {
+        std::unique_lock<std::mutex> l(m);
+        entered = true;
+        cv.notify_all();
+        cv.wait(l, [this] { return released; });
+        return EAI_NONAME;
+    }
+    void WaitEntered() {
+        std::unique_lock<std::mutex> l(m);
+        cv.wait(l, [this] { return entered; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> l(m);
+        released = true;
+        cv.notify_all();
+    }
+    bool Released() {
+        std::lock_guard<std::mutex> l(m);
+        return released;
+    }
+};
+
+TEST(MmsSocket, StopDuringAHangingNameLookupEndsRecordAndTheClientGoesWithoutWaiting) {
+    auto lookup = std::make_shared<HangingLookup>();
+    MmsHostLookup::SetLookupFunction([lookup](const std::string&, std::vector<NetAddress>&) { return lookup->Run(); });
+    TempDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(dir.File("out.asf")));
+    EventLog log;
+    auto client = std::make_unique<MmsClient>(3, RecorderSettings{}, &log);
+    std::thread stopper([&] {
+        lookup->WaitEntered();
+        client->Stop();
+    });
+    // Record, then the client's destruction, while the lookup still hangs.
+    auto recording = std::async(std::launch::async, [&] {
+        const uint32_t got = client->Record(&file, "mms://stream.example.invalid/live");
+        client.reset();
+        return got;
+    });
+    const bool ended = recording.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    const bool lookupStillHanging = !lookup->Released();
+    lookup->Release();  // lets the lookup thread end, whatever happened
+    stopper.join();
+    MmsHostLookup::SetLookupFunction(nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(lookupStillHanging);
+    EXPECT_EQ(recording.get(), 0u);
+    EXPECT_TRUE(log.errors.empty());
+}
+
+TEST(MmsSocket, UnknownHostNameIsReportedAsNameNotFound) {
+    MmsHostLookup::SetLookupFunction([](const std::string&, std::vector<NetAddress>&) { return EAI_NONAME; });
+    TempDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(dir.File("out.asf")));
+    EventLog log;
+    MmsClient client(3, {}, &log);
+    const uint32_t got = client.Record(&file, "mms://stream.example.invalid/live");
+    MmsHostLookup::SetLookupFunction(nullptr);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(log.errors, std::vector<std::string>{"connect failed !!: name not found"});
 }
 
 }  // namespace

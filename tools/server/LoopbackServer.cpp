@@ -89,7 +89,7 @@ void LoopbackServer::Impl::UpdateConnection(uint64_t id, const std::function<voi
 }
 
 bool LoopbackServer::Impl::Listen(Listener& listener, Protocol protocol, uint16_t port, uint16_t& bound,
-                                  std::string* error) {
+                                  std::string* error, bool ipv6) {
     if (listener.fd >= 0) {
         if (error) *error = "already listening";
         return false;
@@ -99,7 +99,7 @@ bool LoopbackServer::Impl::Listen(Listener& listener, Protocol protocol, uint16_
         return false;
     }
     stopping = false;
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         if (error) *error = ErrnoText("socket");
         return false;
@@ -110,7 +110,13 @@ bool LoopbackServer::Impl::Listen(Listener& listener, Protocol protocol, uint16_
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    sockaddr_in6 addr6{};
+    addr6.sin6_family = AF_INET6;
+    addr6.sin6_port = htons(port);
+    addr6.sin6_addr = in6addr_loopback;
+    sockaddr* at = ipv6 ? reinterpret_cast<sockaddr*>(&addr6) : reinterpret_cast<sockaddr*>(&addr);
+    socklen_t size = ipv6 ? sizeof addr6 : sizeof addr;
+    if (bind(fd, at, size) != 0) {
         if (error) *error = ErrnoText("bind");
         close(fd);
         return false;
@@ -120,9 +126,8 @@ bool LoopbackServer::Impl::Listen(Listener& listener, Protocol protocol, uint16_
         close(fd);
         return false;
     }
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    bound = ntohs(addr.sin_port);
+    getsockname(fd, at, &size);
+    bound = ntohs(ipv6 ? addr6.sin6_port : addr.sin_port);
     listener.fd = fd;
     listener.thread = std::thread([this, fd, protocol] { AcceptLoop(fd, protocol); });
     return true;
@@ -411,6 +416,13 @@ bool LoopbackServer::StartMmsh(uint16_t port, std::string* error) {
 bool LoopbackServer::StartMms(uint16_t port, std::string* error) {
     uint16_t bound = 0;
     if (!impl_->Listen(impl_->mmsListener, Protocol::Mms, port, bound, error)) return false;
+    mmsPort_ = bound;
+    return true;
+}
+
+bool LoopbackServer::StartMmsIpv6(uint16_t port, std::string* error) {
+    uint16_t bound = 0;
+    if (!impl_->Listen(impl_->mmsListener, Protocol::Mms, port, bound, error, true)) return false;
     mmsPort_ = bound;
     return true;
 }

@@ -74,6 +74,9 @@ struct StreamOptions {
     bool noHeader = false;                   // answer ReadBlock, then end the stream without a header
     std::optional<std::vector<uint8_t>> mmsHeaderScript;  // raw bytes sent after ReportReadBlock instead of the header packets
     std::optional<std::vector<uint8_t>> mmsDataScript;    // raw bytes sent after ReportStartedPlaying instead of the data
+
+    // -- MMS faults
+    int mmsFirstHeaderFlags = -1;            // flags byte of the first of several header packets (-1: 0x04)
 };
 
 enum class Protocol { Mmsh, Mms };
@@ -142,6 +145,8 @@ public:
     // ---- listening, on 127.0.0.1 only. port 0 picks a free port.
     bool StartMmsh(uint16_t port = 0, std::string* error = nullptr);
     bool StartMms(uint16_t port = 0, std::string* error = nullptr);
+    // MMS on ::1 instead of 127.0.0.1 (then give clients mms://[::1]:PORT/...).
+    bool StartMmsIpv6(uint16_t port = 0, std::string* error = nullptr);
     uint16_t MmshPort() const { return mmshPort_; }
     uint16_t MmsPort() const { return mmsPort_; }
     std::string MmshUrl(const std::string& path) const;  // http://127.0.0.1:PORT/path

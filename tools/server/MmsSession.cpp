@@ -46,6 +46,7 @@ private:
     void StreamData();
     bool Service(std::chrono::steady_clock::time_point until);
     void Drop(const PacketFeed::Packet* next, uint64_t sent);
+    void Stall(uint64_t sent);
 
     Connection& c_;
     LoopbackServer::Impl& server_;
@@ -326,6 +327,7 @@ void MmsSession::SendHeader() {
         size_t at = i * piece;
         size_t n = std::min(piece, header.size() - at);
         uint8_t flags = count == 1 ? 0x0C : (i + 1 == count ? 0x08 : 0x04);
+        if (count > 1 && i == 0 && o.mmsFirstHeaderFlags >= 0) flags = uint8_t(o.mmsFirstHeaderFlags);
         if (!c_.Send(MmsMediaPacket(uint32_t(i), headerIncarnation_, flags, header.data() + at, n))) {
             gone_ = true;
             return;
@@ -361,6 +363,21 @@ void MmsSession::Drop(const PacketFeed::Packet* next, uint64_t sent) {
     server_.Log(id_, "dropped after " + std::to_string(sent) + " packets");
 }
 
+// Sends nothing more but keeps the connection, answering nothing, until the
+// client leaves or the server stops.
+void MmsSession::Stall(uint64_t sent) {
+    server_.Log(id_, "stalled after " + std::to_string(sent) + " packets");
+    std::vector<uint8_t> msg;
+    silent_ = true;
+    while (!gone_ && !c_.Stopping()) {
+        Read r = ReadMessage(-1, msg);
+        if (r != Read::Message) break;
+        Record(msg);
+    }
+    streaming_ = false;
+    gone_ = true;
+}
+
 void MmsSession::StreamData() {
     const StreamOptions& o = mount_->options;
     streaming_ = true;
@@ -384,6 +401,10 @@ void MmsSession::StreamData() {
         if (o.dropAfterPackets >= 0 && sent == uint64_t(o.dropAfterPackets)) {
             Drop(&packet, sent);
             streaming_ = false;
+            return;
+        }
+        if (o.stallAfterPackets >= 0 && sent == uint64_t(o.stallAfterPackets)) {
+            Stall(sent);
             return;
         }
         if (!c_.Send(MmsMediaPacket(packet.index, playIncarnation_, 0, packet.data, packet.length))) {

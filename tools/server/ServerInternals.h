@@ -79,7 +79,8 @@ struct LoopbackServer::Impl {
     void UpdateConnection(uint64_t id, const std::function<void(ConnectionRecord&)>& change);
 
     // ---- listening
-    bool Listen(Listener& listener, Protocol protocol, uint16_t port, uint16_t& bound, std::string* error);
+    bool Listen(Listener& listener, Protocol protocol, uint16_t port, uint16_t& bound, std::string* error,
+                bool ipv6 = false);
     void AcceptLoop(int fd, Protocol protocol);
     void RunConnection(Worker* worker, Protocol protocol);
     void ReapFinished();
