@@ -75,6 +75,7 @@ void MmsClient::BeginRecording(OutputFile* file, const std::string& url) {
     info_ = AsfHeaderInfo();
     headerParsed_ = false;
     headerWritten_ = false;
+    foreignPackets_ = 0;
     header_.clear();
     headerPackets_ = 0;
     errorReported_ = false;
@@ -305,16 +306,22 @@ bool MmsClient::ProcessCommand(const uint8_t* /*head*/) {
 }
 
 bool MmsClient::ProcessMediaPacket(const uint8_t* prefix) {
-    // We asked for these two incarnations; anything else is not a packet of
-    // this session, and bytes that are no packet at all mostly land here.
     const uint8_t incarnation = prefix[4];
-    if (incarnation != mms::kIncarnationHeader && incarnation != mms::kIncarnationData)
-        return BadData("media packet of incarnation " + std::to_string(incarnation));
     const uint16_t packetLength = AsfCodec::ReadU16(prefix + 6);
     if (packetLength <= mms::kMediaPrefixSize)
         return BadData("media packet of " + std::to_string(packetLength) + " bytes");
     const size_t payloadLength = packetLength - mms::kMediaPrefixSize;
     if (!RecvExact(packetBuffer_.get(), payloadLength)) return false;
+
+    // We asked for these two incarnations; a packet of another one is not
+    // ours and is skipped. Bytes that are no packet at all mostly land here
+    // too, so a long run of them ends the session.
+    if (incarnation != mms::kIncarnationHeader && incarnation != mms::kIncarnationData) {
+        if (++foreignPackets_ < kMaxForeignPackets) return true;
+        return BadData(std::to_string(foreignPackets_) + " media packets in a row of incarnation " +
+                       std::to_string(incarnation));
+    }
+    foreignPackets_ = 0;
 
     if (incarnation == mms::kIncarnationHeader) return OnHeaderPacket(prefix, packetBuffer_.get(), payloadLength);
 

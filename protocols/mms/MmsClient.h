@@ -33,6 +33,9 @@ public:
     static constexpr size_t kPacketBufferSize = 65527;           // largest payload a 16-bit length allows
     static constexpr size_t kMaxHeaderBytes = 16 * 1024 * 1024;  // a header split over packets, joined
     static constexpr uint32_t kMaxCommandLength = 64 * 1024;     // longer is not a server's command
+    // Packets of an incarnation we did not ask for are skipped; this many in
+    // a row, with nothing of ours between them, is junk rather than a stream.
+    static constexpr uint32_t kMaxForeignPackets = 32;
     static constexpr uint64_t kConfirmEvery = 1024 * 1024;       // bytes between checks that writes reached the disk
 
     MmsClient(uint16_t jobNumber, RecorderSettings settings, RecordEventSink* sink);
@@ -120,6 +123,7 @@ private:
     bool headerWritten_ = false;
     std::vector<uint8_t> header_;     // header packets so far, joined; empty when none is pending
     uint32_t headerPackets_ = 0;
+    uint32_t foreignPackets_ = 0;     // packets of another incarnation in a row
     bool errorReported_ = false;
     bool limitReached_ = false;
     bool writeFailed_ = false;

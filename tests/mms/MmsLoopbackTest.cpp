@@ -429,7 +429,7 @@ TEST_F(MmsLoopback, SilentOrGarbledServerEndsTheRecordingWithItsCause) {
         {"silent after OpenFile", [](StreamOptions& o) { o.neverSend = true; }, 0, IdleTimeoutText(1)},
         {"endless header", [&](StreamOptions& o) { o.mmsHeaderScript = endlessHeader; }, 0, IdleTimeoutText(1)},
         {"junk as header", [](StreamOptions& o) { o.mmsHeaderScript = Bytes(35 * 1024, 'A'); }, 0,
-         "invalid data from the server: media packet of incarnation 65"},
+         IdleTimeoutText(1)},
         {"junk after a command head", [](StreamOptions& o) {
              o.mmsHeaderScript = Cat({Hex("01 00 00 00 CE FA 0B B0 F8 FF FF 7F 4D 4D 53 20"), Bytes(35 * 1024, 'B')});
          }, 0, "invalid data from the server: command of 2147483640 bytes"},

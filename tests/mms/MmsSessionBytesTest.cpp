@@ -347,6 +347,12 @@ TEST(MmsSession, ALaterHeaderIsNotWritten) {
     EXPECT_EQ(Mids(out.sent).back(), kStartPlaying);
 }
 
+Bytes ForeignPackets(uint32_t count) {
+    Bytes out;
+    for (uint32_t i = 0; i < count; ++i) out = Cat({out, MediaPacket(i, 7, 0, Bytes(100, 1))});
+    return out;
+}
+
 TEST(MmsSession, FaultyFramingEndsTheSessionWithItsCauseAndTheFileIsStillFinished) {
     const HeaderShape shape = OnDemand();
     const Bytes p = DataPacket(1000, 0, 3100, 10);
@@ -360,8 +366,11 @@ TEST(MmsSession, FaultyFramingEndsTheSessionWithItsCauseAndTheFileIsStillFinishe
     } rows[] = {
         {MediaPacket(1, 4, 0, {}), 1, "invalid data from the server: media packet of 8 bytes"},
         {Hex("00 00 00 00 04 00 05 00"), 1, "invalid data from the server: media packet of 5 bytes"},
-        {MediaPacket(1, 7, 0, Bytes(300, 1)), 1, "invalid data from the server: media packet of incarnation 7"},
-        {Bytes(40000, 'A'), 1, "invalid data from the server: media packet of incarnation 65"},
+        // Packets of another incarnation are skipped, up to a run of 32.
+        {MediaPacket(1, 7, 0, Bytes(300, 1)), 1, ClosedEarlyText(1)},
+        {ForeignPackets(31), 1, ClosedEarlyText(1)},
+        {ForeignPackets(32), 1, "invalid data from the server: 32 media packets in a row of incarnation 7"},
+        {Bytes(40000, 'A'), 1, ClosedEarlyText(1)},
         {RawCommand(0, {}), 1, "invalid data from the server: command of 0 bytes"},
         {RawCommand(0x7FFFFFF8, Bytes(40000, 0xEE)), 1, "invalid data from the server: command of 2147483640 bytes"},
         {ServerCommand(kReportOpenFile, Zeros(8)), 1, "invalid data from the server: ReportOpenFile of 32 bytes"},
