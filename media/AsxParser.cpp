@@ -408,7 +408,8 @@ void AsxParser::Finish(const std::uint8_t* data, size_t length) {
 
 void ParseAsx(const void* data, size_t length, AsxSink& sink) {
     if (!data || length == 0) return;
-    auto parser = std::make_unique<AsxParser>();
+    // Default-initialised: the buffers are written before they are read.
+    std::unique_ptr<AsxParser> parser(new AsxParser);
     parser->Parse(static_cast<const std::uint8_t*>(data), length, sink);
 }
 
