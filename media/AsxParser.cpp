@@ -1,6 +1,7 @@
 #include "media/AsxParser.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "media/TextEncoding.h"
@@ -396,6 +397,7 @@ void AsxParser::AddEntry(std::string_view raw) {
 
 void AsxParser::Finish(const std::uint8_t* data, size_t length) {
     if (moreInfoSeen_) sink_->SetMoreInfoLink(std::string_view(moreInfo_, moreInfoLen_));
+    if (listClosed_) sink_->PlaylistCut(static_cast<int>(entryCount_));
     if (entryCount_ > 0) {
         sink_->RecordEntries(static_cast<int>(entryCount_), entries_.data());
     } else if (length > 10) {
@@ -406,8 +408,9 @@ void AsxParser::Finish(const std::uint8_t* data, size_t length) {
 
 void ParseAsx(const void* data, size_t length, AsxSink& sink) {
     if (!data || length == 0) return;
-    AsxParser parser;
-    parser.Parse(static_cast<const std::uint8_t*>(data), length, sink);
+    // Default-initialised: the buffers are written before they are read.
+    std::unique_ptr<AsxParser> parser(new AsxParser);
+    parser->Parse(static_cast<const std::uint8_t*>(data), length, sink);
 }
 
 }  // namespace larkspan

@@ -15,10 +15,11 @@ namespace larkspan {
 // that holds no usable entry and is longer than 10 bytes is handed on whole,
 // as if it were itself a reference (a file holding only a URL).
 //
-// All working storage has fixed size; nothing is allocated during the scan.
-// Input past a capacity is refused, never cut: a tag whose name or first
-// attribute does not fit is ignored, and once the entry list is full further
-// entries are dropped.
+// All working storage has fixed size and lives in the parser object;
+// nothing is allocated during the scan. A tag whose name or first attribute
+// does not fit is ignored. Once the entry list is full (kMaxEntries entries
+// or kPoolCapacity bytes of entry text) further entries are dropped, and the
+// sink hears of it through PlaylistCut before it gets the entries kept.
 //
 // Beyond the plain format: a UTF-8 byte-order mark is skipped, a UTF-16 text
 // (with its byte-order mark) is read as UTF-8, and the character entities
@@ -29,8 +30,8 @@ class AsxParser {
 public:
     static constexpr size_t kTagNameCapacity = 128;   // 127 letters and a terminator
     static constexpr size_t kAttrTextCapacity = 512;  // names and values of one tag
-    static constexpr size_t kPoolCapacity = 4096;     // all entry texts, with terminators
-    static constexpr size_t kMaxEntries = 132;
+    static constexpr size_t kPoolCapacity = 64 * 1024;  // all entry texts, with terminators
+    static constexpr size_t kMaxEntries = 1000;
 
     AsxParser() = default;
     AsxParser(const AsxParser&) = delete;
@@ -93,8 +94,9 @@ private:
     bool moreInfoSeen_ = false;
 };
 
-// Parses with a parser on the stack. An absent buffer or a length of 0 does
-// nothing.
+// Parses with a parser of its own, allocated once before the scan (it is
+// too large for a thread's stack when playlists nest). An absent buffer or
+// a length of 0 does nothing.
 void ParseAsx(const void* data, size_t length, AsxSink& sink);
 
 // Decodes the XML character entities of text into out (capacity bytes).

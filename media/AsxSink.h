@@ -17,6 +17,10 @@ public:
     // The href of the last "moreinfo" tag; called before RecordEntries.
     virtual void SetMoreInfoLink(std::string_view link) {}
 
+    // The list was full and later entries were dropped; kept entries follow
+    // in RecordEntries. Called before RecordEntries, at most once.
+    virtual void PlaylistCut(int kept) {}
+
     // Syntax errors ("ASF syntax error N!\n") go here; the parser goes on.
     virtual void Trace(std::string_view message) {}
 };

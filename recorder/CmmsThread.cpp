@@ -1,18 +1,28 @@
 #include "recorder/CmmsThread.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
-#include "asf/OutputFile.h"
 #include "media/AsxParser.h"
 #include "media/MediaRefKind.h"
+#include "protocols/StreamErrors.h"
 #include "recorder/OutputCreation.h"
 #include "recorder/OutputNaming.h"
+#include "recorder/PlaylistReferences.h"
 
 namespace larkspan {
 
 namespace {
+constexpr char kWriteError[] = "File Write Error";
+constexpr char kStandardOutput[] = "-";
+
 bool HoldsNetworkScheme(const std::string& reference) {
     return reference.find("mms") != std::string::npos || reference.find("http") != std::string::npos;
 }
@@ -23,11 +33,25 @@ std::string TrimBlanks(std::string_view text) {
     while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
     return std::string(text.substr(b, e - b));
 }
+// Something that is there and is not a regular file: a device, a pipe, a
+// folder.
+bool SpecialFileAt(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(std::filesystem::path(path), ec);
+    return !ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+}
+bool RegularFileAt(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), ec);
+}
+const char* ProtocolName(bool mmsh) { return mmsh ? "MMSH" : "MMS"; }
 }  // namespace
 
 CmmsThread::CmmsThread(RecordJob job, QuestionAsker* asker, CredentialsPrompt* credentials)
     : job_(std::move(job)),
       asker_(asker),
+      credentials_(credentials),
+      runOutputs_(job_.runOutputs ? job_.runOutputs : std::make_shared<RunOutputs>()),
       mmsh_(job_.jobNumber, job_.settings, this, credentials),
       mms_(job_.jobNumber, job_.settings, this) {}
 
@@ -42,6 +66,8 @@ void CmmsThread::Stop() {
     stop_.store(true);
     mmsh_.Stop();
     mms_.Stop();
+    if (asker_) asker_->CancelPending();
+    if (credentials_) credentials_->CancelPending();
 }
 
 void CmmsThread::Join() {
@@ -79,8 +105,35 @@ std::vector<std::string> CmmsThread::OutputPaths() const {
     return outputPaths_;
 }
 
+ProgressSnapshot CmmsThread::TakeProgress() {
+    // First re-arm, then read: OnProgress stores the counters before it
+    // tests the flag, so a report this read misses is posted again.
+    progressPending_.store(false);
+    ProgressSnapshot s;
+    s.bytesWritten = bytesWritten_.load();
+    s.progress = progress_.load();
+    s.streamTimeMs = streamTime_.load();
+    s.durationMs = durationMs_.load();
+    return s;
+}
+
+std::vector<std::string> CmmsThread::TakeNotices() {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    std::vector<std::string> out;
+    out.swap(notices_);
+    return out;
+}
+
 void CmmsThread::Post(RecordStatus status) {
     if (job_.notifyWindow) job_.notifyWindow->PostRecordStatus(status, job_.jobNumber);
+}
+
+void CmmsThread::Notice(const std::string& text) {
+    {
+        std::lock_guard<std::mutex> lock(textMutex_);
+        notices_.push_back(text);
+    }
+    Post(RecordStatus::Notice);
 }
 
 void CmmsThread::SetOutputPath(const std::string& path) {
@@ -112,11 +165,10 @@ void CmmsThread::OnHeaderReceived(const std::string&, int durationMs) {
 }
 
 void CmmsThread::OnProgress(std::uint32_t bytesWritten, int progress, std::uint32_t streamTimeMs) {
+    // The counters first, then the flag (see TakeProgress).
     bytesWritten_.store(bytesWritten);
     progress_.store(progress);
     streamTime_.store(streamTimeMs);
-    // At most one progress report waits for the owner, who reads the latest
-    // counters anyway.
     if (!progressPending_.exchange(true)) Post(RecordStatus::Progress);
 }
 
@@ -133,116 +185,245 @@ void CmmsThread::SetMoreInfoLink(std::string_view link) {
     moreInfoLink_ = std::string(link);
 }
 
+void CmmsThread::PlaylistCut(int kept) {
+    Notice("playlist cut after " + std::to_string(kept) + " entries: " + ReferenceForNotice(parsingPlaylist_));
+}
+
 void CmmsThread::RecordEntries(int count, const std::string_view* references) {
     // The parser's texts live only during this call, and recording an entry
     // may parse another playlist: copy them first.
     std::vector<std::string> entries;
     for (int i = 0; i < count; ++i) entries.push_back(TrimBlanks(references[i]));
-    if (entries.size() == 1) {
-        if (!stop_.load()) RecordReference(entries[0], job_.requestedName);
-        return;
+    const bool fromNetwork = parsingNetworkPlaylist_;
+    for (int i = 0; i < count && GoingOn(); ++i) {
+        const std::string& entry = entries[static_cast<size_t>(i)];
+        // A server's playlist must not make the recorder read local files.
+        if (fromNetwork && !IsNetworkAddress(entry)) {
+            Notice("skipped " + ReferenceForNotice(entry) +
+                   ": a playlist from the network may name only network addresses");
+            continue;
+        }
+        RecordReference(entry, EntryName(job_.requestedName, count, i));
     }
-    for (int i = 0; i < count && !stop_.load(); ++i)
-        RecordReference(entries[static_cast<size_t>(i)], EntryName(job_.requestedName, count, i));
 }
 
 void CmmsThread::RecordReference(const std::string& reference, const std::string& name) {
-    if (stop_.load()) return;
+    if (!GoingOn()) return;
     const MediaRefKind kind = ClassifyMediaRef(reference);
-    if (!IsMetaKind(kind)) {
+    if (IsMetaKind(kind))
+        RecordPlaylist(reference);
+    else
         RecordStream(reference, name, kind);
-        return;
-    }
+}
 
-    if (std::find(playlistChain_.begin(), playlistChain_.end(), reference) != playlistChain_.end()) {
-        ReportError("playlist refers to itself: " + reference);
+void CmmsThread::RecordPlaylist(const std::string& reference) {
+    const std::string key = PlaylistKey(reference);
+    const std::string shown = ReferenceForNotice(reference);
+    if (std::find(playlistChain_.begin(), playlistChain_.end(), key) != playlistChain_.end()) {
+        Notice("skipped playlist that refers to itself: " + shown);
         return;
     }
     if (static_cast<int>(playlistChain_.size()) >= kMaxPlaylistDepth) {
-        ReportError("playlists nested too deeply (more than " + std::to_string(kMaxPlaylistDepth) + " levels)");
+        Notice("skipped playlist nested more than " + std::to_string(kMaxPlaylistDepth) + " levels deep: " + shown);
         return;
     }
-    playlistChain_.push_back(reference);
-    if (HoldsNetworkScheme(reference)) {
-        OutputFile file;
-        OutputClaim claim;
-        std::string path;
-        OutputOutcome outcome = OpenMetaDownload(job_.settings, reference, *asker_, path, file, &claim);
-        if (!path.empty()) SetOutputPath(path);
-        if (outcome != OutputOutcome::Opened) {
-            if (outcome == OutputOutcome::Cancelled) stop_.store(true);
-            else ReportError("File Creation Error");
-            playlistChain_.pop_back();
-            return;
-        }
-        mmsh_.Record(&file, reference);
-        if (!file.Close()) ReportError("File Write Error");
-        if (!stop_.load()) ReadPlaylistFile(path);
-    } else {
-        ReadPlaylistFile(reference);
+    // Sibling entries naming one playlist would otherwise multiply with
+    // every level of nesting.
+    if (playlistsRead_.count(key) != 0) {
+        Notice("skipped playlist already read in this job: " + shown);
+        return;
     }
+    if (static_cast<int>(playlistsRead_.size()) >= kMaxJobPlaylists) {
+        boundReached_ = true;
+        Notice("stopped after reading " + std::to_string(kMaxJobPlaylists) + " playlists, the most one job reads");
+        return;
+    }
+    playlistsRead_.insert(key);
+    playlistChain_.push_back(key);
+    if (HoldsNetworkScheme(reference))
+        DownloadPlaylist(reference);
+    else
+        ReadPlaylistFile(reference, false, reference);
     playlistChain_.pop_back();
 }
 
+void CmmsThread::DownloadPlaylist(const std::string& reference) {
+    OutputFile file;
+    OutputClaim claim;
+    std::string path;
+    OutputGuards guards;
+    guards.claim = &claim;
+    guards.written = runOutputs_.get();
+    guards.stop = &stop_;
+    const OutputOutcome outcome = OpenMetaDownload(job_.settings, reference, *asker_, path, file, guards);
+    if (!path.empty()) SetOutputPath(path);
+    if (outcome == OutputOutcome::Cancelled) {
+        stop_.store(true);
+        return;
+    }
+    if (outcome != OutputOutcome::Opened) {
+        ReportError("File Creation Error");
+        return;
+    }
+    mmsh_.Record(&file, reference);
+    CloseOutput(file, path);
+    // Nothing downloaded leaves whatever was at the path before: never read
+    // that instead.
+    if (stop_.load() || !file.Committed()) return;
+    ReadPlaylistFile(path, true, reference);
+}
+
+void CmmsThread::ReadPlaylistFile(const std::string& path, bool fromNetwork, const std::string& shownAs) {
+    // Only a regular file is read: a pipe or a device would block the worker
+    // beyond the reach of Stop, or never end.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return;
+    const std::string notRegular = "skipped " + ReferenceForNotice(shownAs) + ": not a regular file";
+    if (!S_ISREG(info.st_mode)) {
+        Notice(notRegular);
+        return;
+    }
+    // Without blocking, and checked again on what was opened: the path may
+    // have been replaced by a pipe since the test above.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    std::vector<char> buffer;
+    bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular && info.st_size > 0 && info.st_size < kMaxMetaFileSize) {
+        buffer.resize(static_cast<size_t>(info.st_size));
+        size_t got = 0;
+        while (got < buffer.size()) {
+            const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        if (got != buffer.size()) buffer.clear();
+    }
+    ::close(fd);
+    if (!regular) {
+        Notice(notRegular);
+        return;
+    }
+    if (buffer.empty()) return;
+
+    const bool outerFromNetwork = parsingNetworkPlaylist_;
+    std::string outerPlaylist = std::move(parsingPlaylist_);
+    parsingNetworkPlaylist_ = fromNetwork;
+    parsingPlaylist_ = shownAs;
+    ParseAsx(buffer.data(), buffer.size(), *this);
+    parsingNetworkPlaylist_ = outerFromNetwork;
+    parsingPlaylist_ = std::move(outerPlaylist);
+}
+
 void CmmsThread::RecordStream(const std::string& reference, const std::string& name, MediaRefKind kind) {
+    if (streamsStarted_ >= kMaxJobEntries) {
+        boundReached_ = true;
+        Notice("stopped after " + std::to_string(kMaxJobEntries) + " entries, the most one job records");
+        return;
+    }
+    ++streamsStarted_;
     OutputFile file;
     OutputClaim claim;  // held until the file is closed
     std::string path;
-    if (!fixedOutputPath_.empty()) {
-        path = fixedOutputPath_;
-        // A file already there is the user's to keep: the same question as
-        // for a named recording.
-        const bool goOn = ConfirmOverwrite(job_.settings, path, *asker_);
-        SetOutputPath(path);
-        if (!goOn) {
-            stop_.store(true);
-            return;
-        }
-        if (!claim.Claim(path) || !file.Create(path)) {
-            ReportError("File Creation Error");
-            return;
-        }
-    } else {
-        OutputOutcome outcome = OpenStreamOutput(job_.settings, reference, name, *asker_, path, file, &claim);
-        if (!path.empty()) SetOutputPath(path);
-        if (outcome == OutputOutcome::Cancelled) {
-            stop_.store(true);
-            return;
-        }
-        if (outcome != OutputOutcome::Opened) {
-            ReportError("File Creation Error");
-            return;
-        }
-    }
+    if (!OpenOutput(reference, name, file, claim, path)) return;
     bytesWritten_.store(0);
     progress_.store(0);
     streamTime_.store(0);
-
-    const bool httpFirst = (kind & refkind::SchemeHttp) != 0;
-    for (int attempt = 0; attempt < 2 && !stop_.load(); ++attempt) {
-        const bool useMmsh = (attempt == 0) == httpFirst;
-        if (attempt == 1) ClearError();  // only the last client's failure is shown
-        std::uint32_t got = useMmsh ? mmsh_.Record(&file, reference) : mms_.Record(&file, reference);
-        if (got != 0) break;
-    }
-    if (!file.Close()) ReportError("File Write Error");
+    PullStream(reference, kind, file);
+    CloseOutput(file, path);
 }
 
-void CmmsThread::ReadPlaylistFile(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return;
-    std::vector<char> buffer;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        long length = std::ftell(f);
-        if (length >= 0 && length < kMaxMetaFileSize && std::fseek(f, 0, SEEK_SET) == 0) {
-            buffer.resize(static_cast<size_t>(length));
-            if (length > 0 && std::fread(buffer.data(), 1, buffer.size(), f) != buffer.size()) buffer.clear();
-            else if (length == 0) buffer.clear();
-        }
+bool CmmsThread::OpenOutput(const std::string& reference, const std::string& name, OutputFile& file,
+                            OutputClaim& claim, std::string& path) {
+    if (fixedOutputPath_ == kStandardOutput) {
+        path = fixedOutputPath_;
+        SetOutputPath(path);
+        file.AttachStandardOutput();
+        return true;
     }
-    std::fclose(f);
-    if (buffer.empty()) return;
-    ParseAsx(buffer.data(), buffer.size(), *this);
+    OutputOutcome outcome;
+    if (!fixedOutputPath_.empty()) {
+        path = fixedOutputPath_;
+        // A device or a pipe is written as it is, by as many entries as come.
+        const bool special = SpecialFileAt(path);
+        if (!special) path = claim.ClaimFreeVariant(path, runOutputs_.get());
+        // A file already there is the user's to keep: the same question as
+        // for a named recording.
+        const OverwriteDecision decision = ConfirmOverwrite(job_.settings, path, *asker_);
+        if (decision == OverwriteDecision::Stop || stop_.load())
+            outcome = OutputOutcome::Cancelled;
+        else if (decision == OverwriteDecision::Skip)
+            outcome = OutputOutcome::Skipped;
+        else if (!special && !claim.Holds(path) && !claim.Claim(path))
+            outcome = OutputOutcome::CreationError;  // the user chose a path another recording writes
+        else
+            outcome = CreateOutputFile(file, path) ? OutputOutcome::Opened : OutputOutcome::CreationError;
+    } else {
+        OutputGuards guards;
+        guards.claim = &claim;
+        guards.written = runOutputs_.get();
+        guards.stop = &stop_;
+        outcome = OpenStreamOutput(job_.settings, reference, name, *asker_, path, file, guards);
+    }
+    if (!path.empty()) SetOutputPath(path);
+    switch (outcome) {
+    case OutputOutcome::Opened:
+        return true;
+    case OutputOutcome::Cancelled:
+        stop_.store(true);
+        break;
+    case OutputOutcome::Skipped:
+        Notice("kept existing " + path);
+        break;
+    case OutputOutcome::CreationError:
+        ReportError("File Creation Error");
+        break;
+    }
+    return false;
+}
+
+void CmmsThread::PullStream(const std::string& reference, MediaRefKind kind, OutputFile& file) {
+    // "https:" is HTTP over TLS: MMS has nothing to offer there.
+    const int attempts = IsHttpsAddress(reference) ? 1 : 2;
+    const bool httpFirst = attempts == 1 || (kind & refkind::SchemeHttp) != 0;
+    std::string firstFailure;
+    std::uint32_t got = 0;
+    int ran = 0;
+    for (int attempt = 0; attempt < attempts && !stop_.load(); ++attempt) {
+        const bool useMmsh = (attempt == 0) == httpFirst;
+        if (attempt == 1) {
+            // The second client starts clean; the first one's failure is
+            // shown beside its own should it fail too.
+            firstFailure = ErrorFlag() ? GetErrorText() : std::string();
+            ClearError();
+        }
+        ++ran;
+        got = useMmsh ? mmsh_.Record(&file, reference) : mms_.Record(&file, reference);
+        if (got != 0) break;
+    }
+    if (ran < 2 || got != 0 || stop_.load()) return;
+    // Both failed: say how each did, the first attempt first. A client that
+    // got nothing without a word is named too, once the other had a reason.
+    const std::string secondFailure = ErrorFlag() ? GetErrorText() : std::string();
+    if (firstFailure.empty() && secondFailure.empty()) return;
+    auto part = [](bool mmsh, const std::string& text) {
+        return std::string(ProtocolName(mmsh)) + ": " + (text.empty() ? "nothing recorded" : text);
+    };
+    ReportError(part(httpFirst, firstFailure) + "; " + part(!httpFirst, secondFailure));
+}
+
+void CmmsThread::CloseOutput(OutputFile& file, const std::string& path) {
+    if (!file.Close()) {
+        // A client that saw the failure has reported it already; give the
+        // system's reason unless its text carries one.
+        const std::string withCause = std::string(kWriteError) + ": ";
+        if (!(ErrorFlag() && GetErrorText().compare(0, withCause.size(), withCause) == 0))
+            ReportError(WithCause(kWriteError, file.ErrorText()));
+    }
+    // Later recordings of the run keep off a file this one wrote (while the
+    // claim still holds it).
+    if (file.Committed() && path != kStandardOutput && RegularFileAt(path)) runOutputs_->Add(path);
 }
 
 }  // namespace larkspan

@@ -1,7 +1,9 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,10 +13,20 @@
 #include "protocols/RecordEventSink.h"
 #include "protocols/mms/MmsClient.h"
 #include "protocols/mmsh/MmshClient.h"
+#include "asf/OutputFile.h"
+#include "recorder/OutputClaim.h"
 #include "recorder/QuestionAsker.h"
 #include "recorder/RecordJob.h"
 
 namespace larkspan {
+
+// The counters of the last progress report, read together.
+struct ProgressSnapshot {
+    std::uint32_t bytesWritten = 0;
+    int progress = 0;  // hundredths of a per cent
+    std::uint32_t streamTimeMs = 0;
+    int durationMs = 0;
+};
 
 // Runs one record job on a thread of its own: classifies the source, follows
 // playlists, names and opens each output file, and lets one of the two
@@ -22,12 +34,20 @@ namespace larkspan {
 // nothing). Reports by posting status to the job's notify target; the owner
 // then reads the fields below. Nothing is locked on the recording path: the
 // counters are atomics, the texts are guarded by a small mutex.
+//
+// What does not fail the job but should be read (a playlist skipped or cut,
+// an existing file kept) is posted as a Notice; TakeNotices returns the
+// texts. A failure of the job sets the error flag and text.
 class CmmsThread : public RecordEventSink, public AsxSink {
 public:
     // Playlists nest at most this deep (a playlist naming a playlist ...).
     static constexpr int kMaxPlaylistDepth = 8;
     // Meta files of this size or more are not read.
     static constexpr long kMaxMetaFileSize = 102400;
+    // One job records at most this many streams and reads at most this many
+    // playlists; past that it ends with a notice.
+    static constexpr int kMaxJobEntries = 1000;
+    static constexpr int kMaxJobPlaylists = 1000;
 
     CmmsThread(RecordJob job, QuestionAsker* asker, CredentialsPrompt* credentials);
     ~CmmsThread() override;
@@ -36,8 +56,9 @@ public:
 
     // Starts the thread; Run() on it.
     void Start();
-    // Asks the job to end: the running client stops at its next check and no
-    // further playlist entry starts. Returns at once.
+    // Asks the job to end: the running client stops at its next check, an
+    // open question ends as cancelled, and no further playlist entry starts;
+    // nothing is created after it. Returns at once.
     void Stop();
     // Waits for the thread to end.
     void Join();
@@ -46,7 +67,8 @@ public:
     void Run();
 
     // A stream source is written to exactly this file (no naming; a file
-    // already there meets the overwrite question). Set before Start.
+    // already there meets the overwrite question); "-" is standard output.
+    // Set before Start.
     void SetFixedOutputPath(std::string path) { fixedOutputPath_ = std::move(path); }
 
     std::uint16_t JobNumber() const { return job_.jobNumber; }
@@ -59,15 +81,29 @@ public:
     std::string MoreInfoLink() const;
     // The reference a client is connecting to or recording now.
     std::string CurrentReference() const;
-    // Counters of the last progress report.
+    // Counters of the last progress report, each read on its own.
     std::uint32_t BytesWritten() const { return bytesWritten_.load(); }
     int Progress() const { return progress_.load(); }
     std::uint32_t StreamTime() const { return streamTime_.load(); }
     int DurationMs() const { return durationMs_.load(); }
-    // The owner calls this when it has handled a Progress status, so that
-    // the next progress report is posted again (at most one is pending).
+
+    // Progress reports are merged: at most one Progress status waits for
+    // the owner at a time. The owner answers each Progress status with
+    // TakeProgress, which re-arms the posting first and then reads the
+    // counters, so a report that arrives after the take is posted again and
+    // the latest values are never missed. On Finished the counters are
+    // final, and TakeProgress (or the getters) return the last report.
+    ProgressSnapshot TakeProgress();
+    // Re-arms the posting without reading, for an owner that reads the
+    // counters at its own pace instead (a display refreshed on a timer).
     void ProgressHandled() { progressPending_.store(false); }
-    // Every file this job created, in order (a playlist makes several).
+
+    // The notice texts queued since the last call, oldest first.
+    std::vector<std::string> TakeNotices();
+
+    // Every output path this job named, in order (a playlist names several).
+    // A recording that received nothing leaves nothing at its path (and an
+    // existing file there untouched).
     std::vector<std::string> OutputPaths() const;
 
     // RecordEventSink
@@ -80,18 +116,35 @@ public:
     // AsxSink
     void RecordEntries(int count, const std::string_view* references) override;
     void SetMoreInfoLink(std::string_view link) override;
+    void PlaylistCut(int kept) override;
 
     void RecordReference(const std::string& reference, const std::string& name);
-    void ReadPlaylistFile(const std::string& path);
+    // Reads a playlist file (a regular file below kMaxMetaFileSize only) and
+    // records its entries. fromNetwork: the file was downloaded, so its
+    // entries must be network addresses; shownAs names it in notices.
+    void ReadPlaylistFile(const std::string& path, bool fromNetwork, const std::string& shownAs);
 
 private:
     void Post(RecordStatus status);
+    void Notice(const std::string& text);
     void SetOutputPath(const std::string& path);
     void ClearError();
+    // Neither stopped nor past the job's bounds.
+    bool GoingOn() const { return !stop_.load() && !boundReached_; }
+    void RecordPlaylist(const std::string& reference);
+    void DownloadPlaylist(const std::string& reference);
     void RecordStream(const std::string& reference, const std::string& name, MediaRefKind kind);
+    // Opens the output of a stream; false when the entry is not recorded.
+    bool OpenOutput(const std::string& reference, const std::string& name, OutputFile& file, OutputClaim& claim,
+                    std::string& path);
+    // Lets the clients record into file, the second when the first got nothing.
+    void PullStream(const std::string& reference, MediaRefKind kind, OutputFile& file);
+    void CloseOutput(OutputFile& file, const std::string& path);
 
     RecordJob job_;
     QuestionAsker* asker_;
+    CredentialsPrompt* credentials_;
+    std::shared_ptr<RunOutputs> runOutputs_;
     MmshClient mmsh_;
     MmsClient mms_;
     std::string fixedOutputPath_;
@@ -113,10 +166,20 @@ private:
     std::string moreInfoLink_;
     std::string currentReference_;
     std::vector<std::string> outputPaths_;
+    std::vector<std::string> notices_;
 
-    // Playlists being read, outermost first: bounds nesting and catches a
-    // playlist that names itself.
+    // Only the worker's thread uses what follows.
+    // Playlists being read (their keys), outermost first: bounds nesting and
+    // catches a playlist that names itself.
     std::vector<std::string> playlistChain_;
+    // Every playlist this job has read: each is read once.
+    std::set<std::string> playlistsRead_;
+    int streamsStarted_ = 0;
+    bool boundReached_ = false;
+    // The playlist being parsed: whether it came from the network, and how
+    // it is named in notices.
+    bool parsingNetworkPlaylist_ = false;
+    std::string parsingPlaylist_;
 };
 
 }  // namespace larkspan

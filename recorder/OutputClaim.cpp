@@ -5,6 +5,8 @@
 #include <set>
 #include <system_error>
 
+#include "recorder/RunOutputs.h"
+
 namespace larkspan {
 
 namespace {
@@ -13,14 +15,6 @@ std::mutex g_mutex;
 std::set<std::string>& Claimed() {
     static std::set<std::string> claimed;
     return claimed;
-}
-
-// One spelling per file: absolute, with "." and ".." folded.
-std::string KeyOf(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(path), ec);
-    if (ec) p = std::filesystem::path(path);
-    return p.lexically_normal().string();
 }
 
 bool OnDisk(const std::string& path) {
@@ -39,6 +33,13 @@ std::string Variant(const std::string& path, int n) {
 
 }  // namespace
 
+std::string OutputPathKey(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(path), ec);
+    if (ec) p = std::filesystem::path(path);
+    return p.lexically_normal().string();
+}
+
 OutputClaim::~OutputClaim() { Release(); }
 
 void OutputClaim::Release() {
@@ -48,33 +49,36 @@ void OutputClaim::Release() {
     key_.clear();
 }
 
-bool OutputClaim::Holds(const std::string& path) const { return !key_.empty() && key_ == KeyOf(path); }
+bool OutputClaim::Holds(const std::string& path) const { return !key_.empty() && key_ == OutputPathKey(path); }
 
 bool OutputClaim::InUse(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    return Claimed().count(KeyOf(path)) != 0;
+    return Claimed().count(OutputPathKey(path)) != 0;
 }
 
 bool OutputClaim::Claim(const std::string& path) {
     Release();
-    std::string key = KeyOf(path);
+    std::string key = OutputPathKey(path);
     std::lock_guard<std::mutex> lock(g_mutex);
     if (!Claimed().insert(key).second) return false;
     key_ = key;
     return true;
 }
 
-std::string OutputClaim::ClaimFreeVariant(const std::string& path) {
+std::string OutputClaim::ClaimFreeVariant(const std::string& path, const RunOutputs* written) {
     Release();
     std::lock_guard<std::mutex> lock(g_mutex);
+    auto taken = [written](const std::string& key) {
+        return Claimed().count(key) != 0 || (written && written->ContainsKey(key));
+    };
     std::string chosen = path;
-    std::string key = KeyOf(chosen);
-    for (int n = 2; Claimed().count(key) != 0 && n < 10000; ++n) {
+    std::string key = OutputPathKey(chosen);
+    for (int n = 2; taken(key) && n < 10000; ++n) {
         // The variant must be free on disk too, so that it is never another
         // recording's earlier file.
         std::string candidate = Variant(path, n);
-        std::string candidateKey = KeyOf(candidate);
-        if (Claimed().count(candidateKey) == 0 && !OnDisk(candidate)) {
+        std::string candidateKey = OutputPathKey(candidate);
+        if (!taken(candidateKey) && !OnDisk(candidate)) {
             chosen = candidate;
             key = candidateKey;
         }

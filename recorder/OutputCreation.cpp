@@ -25,13 +25,18 @@ std::string FitDialog(const std::string& text) {
     return text.substr(0, n);
 }
 
-OutputOutcome CreateOrFallBack(QuestionAsker& asker, std::string& outputPath, OutputFile& file, OutputClaim* claim) {
-    if (file.Create(outputPath)) return OutputOutcome::Opened;
+bool Stopped(const OutputGuards& guards) { return guards.stop && guards.stop->load(); }
+
+OutputOutcome CreateOrFallBack(QuestionAsker& asker, std::string& outputPath, OutputFile& file,
+                               const OutputGuards& guards) {
+    if (CreateOutputFile(file, outputPath)) return OutputOutcome::Opened;
     std::string chosen = FileNameOf(outputPath);
-    if (!AskSaveAsPath(asker, chosen)) return OutputOutcome::CreationError;
-    if (claim && !claim->Claim(chosen)) return OutputOutcome::CreationError;
+    const bool picked = AskSaveAsPath(asker, chosen);
+    if (Stopped(guards)) return OutputOutcome::Cancelled;
+    if (!picked) return OutputOutcome::CreationError;
+    if (guards.claim && !guards.claim->Claim(chosen)) return OutputOutcome::CreationError;
     outputPath = chosen;
-    return file.Create(outputPath) ? OutputOutcome::Opened : OutputOutcome::CreationError;
+    return CreateOutputFile(file, outputPath) ? OutputOutcome::Opened : OutputOutcome::CreationError;
 }
 
 }  // namespace
@@ -45,18 +50,28 @@ bool AskSaveAsPath(QuestionAsker& asker, std::string& text) {
     return true;
 }
 
-bool ConfirmOverwrite(const RecorderSettings& settings, std::string& outputPath, QuestionAsker& asker) {
-    if (!settings.overWrite || !SomethingAt(outputPath)) return true;
+OverwriteDecision ConfirmOverwrite(const RecorderSettings& settings, std::string& outputPath, QuestionAsker& asker) {
+    if (!settings.overWrite || !SomethingAt(outputPath)) return OverwriteDecision::Proceed;
     switch (asker.AskOverwrite(outputPath)) {
     case OverwriteAnswer::Yes:
-        return true;
+        return OverwriteDecision::Proceed;
     case OverwriteAnswer::No:
-        return AskSaveAsPath(asker, outputPath);
-    case OverwriteAnswer::Cancel:
+        return AskSaveAsPath(asker, outputPath) ? OverwriteDecision::Proceed : OverwriteDecision::Stop;
     case OverwriteAnswer::Skip:
+        return OverwriteDecision::Skip;
+    case OverwriteAnswer::Cancel:
         break;
     }
-    return false;
+    return OverwriteDecision::Stop;
+}
+
+bool CreateOutputFile(OutputFile& file, const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(std::filesystem::path(path), ec);
+    // A device or a pipe cannot be replaced by a renamed file (and must not
+    // be); a folder fails to open, which leads to Save As.
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return file.Create(path);
+    return file.CreateReplacing(path);
 }
 
 bool CreateViaSaveAs(QuestionAsker& asker, const std::string& suggestedName, std::string& outputPath,
@@ -64,25 +79,29 @@ bool CreateViaSaveAs(QuestionAsker& asker, const std::string& suggestedName, std
     std::string chosen = suggestedName;
     if (!AskSaveAsPath(asker, chosen)) return false;
     outputPath = chosen;
-    return file.Create(outputPath);
+    return CreateOutputFile(file, outputPath);
 }
 
 OutputOutcome OpenStreamOutput(const RecorderSettings& settings, std::string_view reference,
                                std::string_view requestedName, QuestionAsker& asker, std::string& outputPath,
-                               OutputFile& file, OutputClaim* claim) {
+                               OutputFile& file, const OutputGuards& guards) {
     outputPath = StreamOutputPath(reference, requestedName, settings.baseDir);
-    if (claim) outputPath = claim->ClaimFreeVariant(outputPath);
-    if (!ConfirmOverwrite(settings, outputPath, asker)) return OutputOutcome::Cancelled;
+    if (guards.claim) outputPath = guards.claim->ClaimFreeVariant(outputPath, guards.written);
+    const OverwriteDecision decision = ConfirmOverwrite(settings, outputPath, asker);
+    if (decision == OverwriteDecision::Stop || Stopped(guards)) return OutputOutcome::Cancelled;
+    if (decision == OverwriteDecision::Skip) return OutputOutcome::Skipped;
     // A path the user chose in Save As may be one another recording writes.
-    if (claim && !claim->Holds(outputPath) && !claim->Claim(outputPath)) return OutputOutcome::CreationError;
-    return CreateOrFallBack(asker, outputPath, file, claim);
+    if (guards.claim && !guards.claim->Holds(outputPath) && !guards.claim->Claim(outputPath))
+        return OutputOutcome::CreationError;
+    return CreateOrFallBack(asker, outputPath, file, guards);
 }
 
 OutputOutcome OpenMetaDownload(const RecorderSettings& settings, std::string_view reference, QuestionAsker& asker,
-                               std::string& outputPath, OutputFile& file, OutputClaim* claim) {
+                               std::string& outputPath, OutputFile& file, const OutputGuards& guards) {
     outputPath = MetaDownloadPath(reference, settings.baseDir);
-    if (claim) outputPath = claim->ClaimFreeVariant(outputPath);
-    return CreateOrFallBack(asker, outputPath, file, claim);
+    if (guards.claim) outputPath = guards.claim->ClaimFreeVariant(outputPath, guards.written);
+    if (Stopped(guards)) return OutputOutcome::Cancelled;
+    return CreateOrFallBack(asker, outputPath, file, guards);
 }
 
 }  // namespace larkspan

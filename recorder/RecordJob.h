@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "recorder/RecorderSettings.h"
+#include "recorder/RunOutputs.h"
 
 namespace larkspan {
 
@@ -37,6 +39,10 @@ struct RecordJob {
     RecorderSettings settings;                   // snapshot taken when the job starts
     std::string sourceRef;                       // URL or local path of a stream or meta file
     std::string requestedName;                   // file name without folder, may be empty
+    // The files written by the run this job belongs to; jobs of one run share
+    // it, so that no recording replaces a file an earlier one of the run
+    // wrote. Null: the job keeps its own.
+    std::shared_ptr<RunOutputs> runOutputs;
 };
 
 }  // namespace larkspan

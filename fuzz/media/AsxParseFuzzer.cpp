@@ -23,10 +23,16 @@ volatile unsigned touched;
 
 struct CheckingSink : larkspan::AsxSink {
     int calls = 0;
+    int cutAt = -1;
     size_t inputSize = 0;
+    void PlaylistCut(int kept) override {
+        if (calls != 0 || cutAt >= 0) Fail("cut reported twice or after the entries");
+        cutAt = kept;
+    }
     void RecordEntries(int count, const std::string_view* refs) override {
         if (++calls != 1) Fail("RecordEntries called twice");
         if (count < 1 || static_cast<size_t>(count) > AsxParser::kMaxEntries) Fail("entry count");
+        if (cutAt >= 0 && cutAt != count) Fail("cut count differs from the entries");
         size_t pool = 0;
         for (int i = 0; i < count; ++i) {
             pool += refs[i].size() + 1;

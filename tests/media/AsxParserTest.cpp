@@ -16,7 +16,12 @@ struct Collected : AsxSink {
     std::string moreInfo;
     std::vector<std::string> traces;
     std::vector<std::string> order;
+    int cutAt = -1;
 
+    void PlaylistCut(int kept) override {
+        cutAt = kept;
+        order.push_back("cut");
+    }
     void RecordEntries(int count, const std::string_view* references) override {
         ++calls;
         order.push_back("entries");
@@ -294,31 +299,67 @@ std::string Refs(int count, const std::string& value) {
     return doc + "</asx>";
 }
 
-TEST(AsxParser, AtMost132Entries) {
-    auto c = Parse(Refs(140, "e"));
-    ASSERT_EQ(c.entries.size(), AsxParser::kMaxEntries);
+// The entry list holds kMaxEntries entries; past that the list is cut and
+// the sink is told how many it kept.
+struct EntryBound {
+    int count;
+    size_t kept;
+    int cutAt;  // -1: not cut
+};
+
+class AsxEntryBound : public ::testing::TestWithParam<EntryBound> {};
+
+TEST_P(AsxEntryBound, ListIsCutOnlyPastTheBound) {
+    const EntryBound b = GetParam();
+    auto c = Parse(Refs(b.count, "e"));
+    ASSERT_EQ(c.entries.size(), b.kept);
     EXPECT_EQ(c.entries.front(), "e0");
-    EXPECT_EQ(c.entries.back(), "e131");
+    EXPECT_EQ(c.entries.back(), "e" + std::to_string(b.kept - 1));
+    EXPECT_EQ(c.cutAt, b.cutAt);
 }
 
-TEST(AsxParser, EntryTextPoolHolds4096Bytes) {
-    // 400-byte values: ten fit (4010 bytes with terminators), the eleventh
-    // does not, and the list is closed there even for a short one after it.
+INSTANTIATE_TEST_SUITE_P(Entries, AsxEntryBound,
+                         ::testing::Values(EntryBound{999, 999, -1}, EntryBound{1000, 1000, -1},
+                                           EntryBound{1001, 1000, 1000}),
+                         [](const auto& info) { return std::to_string(info.param.count); });
+
+// The entry texts with their terminators share a pool of 64 KiB: 129 values
+// of 506 bytes and one last value whose length sets the total.
+struct PoolBound {
+    size_t total;  // bytes the entries need, terminators included
+    size_t kept;
+    int cutAt;
+};
+
+class AsxPoolBound : public ::testing::TestWithParam<PoolBound> {};
+
+TEST_P(AsxPoolBound, PoolIsCutOnlyPastItsCapacity) {
+    const PoolBound b = GetParam();
     std::string doc;
-    for (int i = 0; i < 11; ++i) doc += "<ref href=\"" + std::string(397, 'a') + std::to_string(100 + i) + "\"/>";
+    for (int i = 0; i < 129; ++i) doc += "<ref href=\"" + std::string(506, 'd') + "\"/>";
+    const size_t last = b.total - 129 * 507 - 1;
+    doc += "<ref href=\"" + std::string(last, 'e') + "\"/>";
+    auto c = Parse(doc);
+    ASSERT_EQ(c.entries.size(), b.kept);
+    EXPECT_EQ(c.entries.back(), b.kept == 130 ? std::string(last, 'e') : std::string(506, 'd'));
+    EXPECT_EQ(c.cutAt, b.cutAt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, AsxPoolBound,
+                         ::testing::Values(PoolBound{64 * 1024 - 1, 130, -1}, PoolBound{64 * 1024, 130, -1},
+                                           PoolBound{64 * 1024 + 1, 129, 129}),
+                         [](const auto& info) { return std::to_string(info.param.total); });
+
+TEST(AsxParser, CutListStaysClosedForShorterEntries) {
+    // Once an entry did not fit, a short one after it is dropped too, so
+    // that the list keeps the first entries in document order.
+    std::string doc;
+    for (int i = 0; i < 130; ++i) doc += "<ref href=\"" + std::string(506, 'a') + "\"/>";
     doc += "<ref href=\"short\"/>";
     auto c = Parse(doc);
-    ASSERT_EQ(c.entries.size(), 10u);
-    EXPECT_EQ(c.entries[9], std::string(397, 'a') + "109");
-
-    // Exactly full: eight 506-byte values and one of 39 fill the 4096 bytes
-    // with their terminators; one more byte does not fit.
-    std::string full;
-    for (int i = 0; i < 8; ++i) full += "<ref href=\"" + std::string(506, 'd') + "\"/>";
-    full += "<ref href=\"" + std::string(39, 'e') + "\"/><ref href=\"z\"/>";
-    auto f = Parse(full);
-    ASSERT_EQ(f.entries.size(), 9u);
-    EXPECT_EQ(f.entries[8], std::string(39, 'e'));
+    EXPECT_EQ(c.entries.size(), 129u);
+    EXPECT_EQ(c.cutAt, 129);
+    EXPECT_EQ(c.order, (std::vector<std::string>{"cut", "entries"}));
 }
 
 TEST(AsxParser, FirstAttributeMustFitTheAttributeText) {

@@ -162,9 +162,14 @@ TEST_F(OutputCreation, MetaDownloadIsNeverQuestioned) {
     std::string path;
     OutputFile file;
     ASSERT_EQ(OpenMetaDownload(settings_, "http://h/list.asx", asker, path, file), OutputOutcome::Opened);
-    file.Close();
     EXPECT_EQ(path, (base_ / "list.asx").string());
-    EXPECT_EQ(ReadAll(base_ / "list.asx"), "");
+    // Replaced only by a download that brings something.
+    file.Close();
+    EXPECT_EQ(ReadAll(base_ / "list.asx"), "old playlist");
+    ASSERT_EQ(OpenMetaDownload(settings_, "http://h/list.asx", asker, path, file), OutputOutcome::Opened);
+    ASSERT_TRUE(file.Write("new", 3));
+    file.Close();
+    EXPECT_EQ(ReadAll(base_ / "list.asx"), "new");
     EXPECT_EQ(out.str(), "");
 }
 

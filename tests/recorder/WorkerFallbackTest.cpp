@@ -104,5 +104,71 @@ TEST_P(WorkerFallback, MmsReferenceOnlyServedOverMmsh) {
 INSTANTIATE_TEST_SUITE_P(FirstProtocol, WorkerFallback,
                          ::testing::Values(FirstFails::Refuses, FirstFails::NobodyListens), Name);
 
+// When neither protocol records anything, the failure of each is shown,
+// the first attempt's first.
+struct BothFail {
+    const char* name;
+    const char* scheme;
+    const char* expected;
+};
+
+void PrintTo(const BothFail& c, std::ostream* os) { *os << c.name; }
+
+class WorkerBothFail : public WorkerTest, public ::testing::WithParamInterface<BothFail> {};
+
+TEST_P(WorkerBothFail, ShowsBothFailures) {
+    WellKnownPortsClosed ports;
+    if (!ports.Held()) GTEST_SKIP() << "ports 80 and 1755 stay taken";
+    ClosedPort nowhere;
+    ASSERT_TRUE(nowhere.Held());
+    const std::string url =
+        std::string(GetParam().scheme) + "://127.0.0.1:" + std::to_string(nowhere.Port()) + "/x.asf";
+    auto worker = MakeWorker(url, "");
+    Run(*worker);
+    EXPECT_TRUE(worker->ErrorFlag());
+    EXPECT_EQ(worker->GetErrorText(), GetParam().expected);
+    EXPECT_TRUE(base_.Names().empty());
+    ExpectFinishedOnceAndLast();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirstProtocol, WorkerBothFail,
+    ::testing::Values(BothFail{"MmsFirst", "mms", "MMS: connect failed !!; MMSH: connect error"},
+                      BothFail{"MmshFirst", "http", "MMSH: connect error; MMS: connect failed !!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A second protocol that records nothing without a word is named beside
+// the first one's failure.
+TEST_F(WorkerTest, SilentSecondProtocolIsNamedBesideTheFirstFailure) {
+    WellKnownPortsLock lock;
+    testserver::LoopbackServer mms;  // stops listening before the lock is let go
+    testserver::StreamOptions headless;
+    headless.noHeader = true;
+    Serve(mms, "gone.asf", "clip.asf", headless);
+    std::string error;
+    if (!StartOnPort(mms, Protocol::Mms, 1755, error)) GTEST_SKIP() << "port 1755 not available: " << error;
+    StartBoth();  // serves nothing: 404
+    auto worker = MakeWorker(server_.MmshUrl("gone.asf"), "");
+    Run(*worker);
+    EXPECT_TRUE(worker->ErrorFlag());
+    EXPECT_EQ(worker->GetErrorText(), "MMSH: Not Found; MMS: nothing recorded");
+    EXPECT_TRUE(base_.Names().empty());
+    ExpectFinishedOnceAndLast();
+}
+
+// "https:" is HTTP over TLS: MMS is never tried for it, so its failure is
+// the HTTP client's alone.
+TEST_F(WorkerTest, HttpsIsRecordedOverMmshOnly) {
+    ClosedPort nowhere;
+    ASSERT_TRUE(nowhere.Held());
+    const std::string url = "https://127.0.0.1:" + std::to_string(nowhere.Port()) + "/clip.asf";
+    auto worker = MakeWorker(url, "");
+    Run(*worker);
+    EXPECT_TRUE(worker->ErrorFlag());
+    EXPECT_EQ(worker->GetErrorText(), "connect error");
+    EXPECT_EQ(log_.ConnectingTo(url), 1u);
+    ExpectFinishedOnceAndLast();
+}
+
 }  // namespace
 }  // namespace larkspan::e2e

@@ -33,12 +33,19 @@ public:
 
     void PostRecordStatus(RecordStatus status, std::uint16_t jobNumber) override {
         StatusEvent e{status, jobNumber, worker_->CurrentReference(), worker_->OutputPath()};
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            events_.push_back(std::move(e));
-        }
         // Handled at once, so that every progress report is posted.
-        if (status == RecordStatus::Progress) worker_->ProgressHandled();
+        if (status == RecordStatus::Progress) worker_->TakeProgress();
+        std::vector<std::string> notices;
+        if (status == RecordStatus::Notice) notices = worker_->TakeNotices();
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back(std::move(e));
+        notices_.insert(notices_.end(), notices.begin(), notices.end());
+    }
+
+    // Every notice text taken so far, in order.
+    std::vector<std::string> Notices() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return notices_;
     }
 
     std::vector<StatusEvent> Events() const {
@@ -61,6 +68,7 @@ private:
     CmmsThread* worker_ = nullptr;
     mutable std::mutex mutex_;
     std::vector<StatusEvent> events_;
+    std::vector<std::string> notices_;
 };
 
 class FixedAsker : public QuestionAsker {

@@ -1,8 +1,12 @@
 // Playlists through the recording worker: remote and local meta files, the
-// numbering of their entries, the size bound of a meta file, nesting and a
-// playlist that names itself.
+// numbering of their entries, the size bound of a meta file, nesting, a
+// playlist that names itself or is named twice, the job's entry bound, cut
+// playlists, playlists that are not files, and what a playlist from the
+// network may name.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "media/AsxParser.h"
 #include "tests/recorder/WorkerFixture.h"
 
 namespace larkspan::e2e {
@@ -158,55 +162,59 @@ TEST_F(WorkerPlaylist, NestingUpToTheBoundIsFollowed) {
     ExpectFinishedOnceAndLast();
 }
 
-TEST_F(WorkerPlaylist, NestingBeyondTheBoundEndsWithAnError) {
+TEST_F(WorkerPlaylist, NestingBeyondTheBoundIsSkippedWithANotice) {
     Serve(server_, "clip.asf", "clip.asf");
     StartBoth();
     ServeChain(server_, CmmsThread::kMaxPlaylistDepth + 3);
     auto worker = MakeWorker(server_.MmshUrl("p0.asx"), "");
     Run(*worker);
-    EXPECT_TRUE(worker->ErrorFlag());
-    EXPECT_EQ(worker->GetErrorText(), "playlists nested too deeply (more than " +
-                                          std::to_string(CmmsThread::kMaxPlaylistDepth) + " levels)");
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    const std::string deepest = server_.MmshUrl("p" + std::to_string(CmmsThread::kMaxPlaylistDepth) + ".asx");
+    EXPECT_EQ(log_.Notices(), std::vector<std::string>{"skipped playlist nested more than " +
+                                                       std::to_string(CmmsThread::kMaxPlaylistDepth) +
+                                                       " levels deep: " + deepest});
     // Only the playlists within the bound were fetched; the stream never was.
     EXPECT_EQ(server_.HttpRequests().size(), size_t(CmmsThread::kMaxPlaylistDepth));
     EXPECT_EQ(RequestsFor(server_, "clip.asf"), 0u);
     EXPECT_FALSE(Exists(base_.File("clip.asf")));
+    EXPECT_EQ(log_.Count(RecordStatus::Notice), 1u);
     ExpectFinishedOnceAndLast();
 }
 
-TEST_F(WorkerPlaylist, PlaylistNamingItselfEndsWithAnError) {
+TEST_F(WorkerPlaylist, PlaylistNamingItselfIsSkippedWithANotice) {
     StartBoth();
     const std::string self = server_.MmshUrl("self.asx");
     ServeText(server_, "self.asx", Asx({self}));
     auto worker = MakeWorker(self, "");
     Run(*worker);
-    EXPECT_TRUE(worker->ErrorFlag());
-    EXPECT_EQ(worker->GetErrorText(), "playlist refers to itself: " + self);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    EXPECT_EQ(log_.Notices(), std::vector<std::string>{"skipped playlist that refers to itself: " + self});
     EXPECT_EQ(server_.HttpRequests().size(), 1u);
     ExpectFinishedOnceAndLast();
 }
 
-TEST_F(WorkerPlaylist, TwoPlaylistsNamingEachOtherEndWithAnError) {
+TEST_F(WorkerPlaylist, TwoPlaylistsNamingEachOtherAreSkippedWithANotice) {
     StartBoth();
     const std::string a = server_.MmshUrl("a.asx"), b = server_.MmshUrl("b.asx");
     ServeText(server_, "a.asx", Asx({b}));
     ServeText(server_, "b.asx", Asx({a}));
     auto worker = MakeWorker(a, "");
     Run(*worker);
-    EXPECT_TRUE(worker->ErrorFlag());
-    EXPECT_EQ(worker->GetErrorText(), "playlist refers to itself: " + a);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    EXPECT_EQ(log_.Notices(), std::vector<std::string>{"skipped playlist that refers to itself: " + a});
     EXPECT_EQ(server_.HttpRequests().size(), 2u);
     ExpectFinishedOnceAndLast();
 }
 
-TEST_F(WorkerPlaylist, LocalPlaylistNamingItselfEndsWithAnError) {
+TEST_F(WorkerPlaylist, LocalPlaylistNamingItselfIsSkippedWithANotice) {
     TempFolder lists("lists");
     const std::string path = lists.File("self.asx");
     const std::string text = Asx({path});
     ASSERT_TRUE(WriteFileBytes(path, Bytes(text.begin(), text.end())));
     auto worker = MakeWorker(path, "");
     Run(*worker);
-    EXPECT_EQ(worker->GetErrorText(), "playlist refers to itself: " + path);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    EXPECT_EQ(log_.Notices(), std::vector<std::string>{"skipped playlist that refers to itself: " + path});
     EXPECT_TRUE(base_.Names().empty());
     ExpectFinishedOnceAndLast();
 }
@@ -244,6 +252,132 @@ TEST_F(WorkerPlaylist, SizeLimitAppliesToEachEntry) {
         EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin()));
     }
     EXPECT_EQ(worker->BytesWritten(), 2 * header + mmshPackets * packet);
+    ExpectFinishedOnceAndLast();
+}
+
+// A local playlist that is not a regular file is skipped at once: a pipe
+// would block the worker for ever.
+enum class NotAFile { Fifo, Folder };
+
+class WorkerPlaylistNotAFile : public WorkerTest, public ::testing::WithParamInterface<NotAFile> {};
+
+TEST_P(WorkerPlaylistNotAFile, IsSkippedWithANotice) {
+    TempFolder lists("lists");
+    const std::string path = lists.File("list.asx");
+    if (GetParam() == NotAFile::Fifo)
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    else
+        ASSERT_TRUE(std::filesystem::create_directory(path));
+    auto worker = MakeWorker(path, "");
+    worker->Start();
+    if (!WaitUntil([&] { return worker->IsFinished(); }, std::chrono::seconds(20))) {
+        ADD_FAILURE() << "the worker blocks on the playlist";
+        // Opening the other end lets a reader blocked on the pipe go on.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    }
+    WaitForEnd(*worker);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    EXPECT_EQ(log_.Notices(), std::vector<std::string>{"skipped " + path + ": not a regular file"});
+    EXPECT_TRUE(base_.Names().empty());
+    ExpectFinishedOnceAndLast();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, WorkerPlaylistNotAFile, ::testing::Values(NotAFile::Fifo, NotAFile::Folder),
+                         [](const auto& info) { return info.param == NotAFile::Fifo ? "Fifo" : "Folder"; });
+
+// p0 names p1 three times, p1 names p2 three times, p2 names the clip: each
+// playlist is read once, so the clip is recorded once.
+TEST_F(WorkerPlaylist, PlaylistNamedBySiblingsIsReadOnce) {
+    Serve(server_, "clip.asf", "clip.asf");
+    StartBoth();
+    TempFolder lists("lists");
+    const std::string p0 = lists.File("p0.asx"), p1 = lists.File("p1.asx"), p2 = lists.File("p2.asx");
+    // The same playlist, spelt three ways.
+    const std::string folderName = std::filesystem::path(lists.Path()).filename().string();
+    const std::string p2Again = lists.Path() + "/./p2.asx";
+    const std::string p2Third = lists.Path() + "/../" + folderName + "/p2.asx";
+    for (const auto& [path, refs] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {p0, {p1, p1, p1}}, {p1, {p2, p2Again, p2Third}}, {p2, {server_.MmshUrl("clip.asf")}}}) {
+        const std::string text = Asx(refs);
+        ASSERT_TRUE(WriteFileBytes(path, Bytes(text.begin(), text.end())));
+    }
+    auto worker = MakeWorker(p0, "");
+    Run(*worker);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    EXPECT_EQ(RequestsFor(server_, "clip.asf"), 2u);  // one describe, one play
+    EXPECT_EQ(base_.Names(), std::vector<std::string>{"clip.asf"});
+    EXPECT_EQ(log_.Notices(), (std::vector<std::string>{"skipped playlist already read in this job: " + p2Again,
+                                                        "skipped playlist already read in this job: " + p2Third,
+                                                        "skipped playlist already read in this job: " + p1,
+                                                        "skipped playlist already read in this job: " + p1}));
+    ExpectFinishedOnceAndLast();
+}
+
+// Two playlists of 600 entries: the job records kMaxJobEntries of them. The
+// entries go nowhere (a closed port over TLS), so each one ends at once.
+TEST_F(WorkerPlaylist, AJobRecordsAtMostItsBoundOfEntries) {
+    ClosedPort nowhere;
+    ASSERT_TRUE(nowhere.Held());
+    TempFolder lists("lists");
+    std::vector<std::string> refs;
+    for (int i = 0; i < 600; ++i)
+        refs.push_back("https://127.0.0.1:" + std::to_string(nowhere.Port()) + "/e" + std::to_string(i) + ".asf");
+    const std::string half = Asx(refs);
+    const std::string a = lists.File("a.asx"), b = lists.File("b.asx"), both = lists.File("both.asx");
+    ASSERT_TRUE(WriteFileBytes(a, Bytes(half.begin(), half.end())));
+    ASSERT_TRUE(WriteFileBytes(b, Bytes(half.begin(), half.end())));
+    const std::string outer = Asx({a, b});
+    ASSERT_TRUE(WriteFileBytes(both, Bytes(outer.begin(), outer.end())));
+    auto worker = MakeWorker(both, "");
+    Run(*worker);
+    EXPECT_EQ(log_.Count(RecordStatus::Connecting), size_t(CmmsThread::kMaxJobEntries));
+    EXPECT_EQ(worker->OutputPaths().size(), size_t(CmmsThread::kMaxJobEntries));
+    EXPECT_EQ(log_.Notices(), std::vector<std::string>{"stopped after " + std::to_string(CmmsThread::kMaxJobEntries) +
+                                                       " entries, the most one job records"});
+    EXPECT_TRUE(base_.Names().empty());
+    ExpectFinishedOnceAndLast();
+}
+
+TEST_F(WorkerPlaylist, CutPlaylistIsReported) {
+    TempFolder lists("lists");
+    const std::string path = lists.File("many.asx");
+    // Every entry names the playlist itself, so nothing is recorded.
+    const std::string text = Asx(std::vector<std::string>(AsxParser::kMaxEntries + 1, path));
+    ASSERT_TRUE(WriteFileBytes(path, Bytes(text.begin(), text.end())));
+    auto worker = MakeWorker(path, "");
+    Run(*worker);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    const auto notices = log_.Notices();
+    ASSERT_EQ(notices.size(), AsxParser::kMaxEntries + 1);
+    EXPECT_EQ(notices[0], "playlist cut after " + std::to_string(AsxParser::kMaxEntries) + " entries: " + path);
+    EXPECT_EQ(notices[1], "skipped playlist that refers to itself: " + path);
+    ExpectFinishedOnceAndLast();
+}
+
+// A playlist from the network may name network addresses only: never a
+// local file, whatever it is called.
+TEST_F(WorkerPlaylist, NetworkPlaylistNamesOnlyNetworkAddresses) {
+    Serve(server_, "clip.asf", "clip.asf");
+    StartBoth();
+    TempFolder local("local");
+    const std::string disguised = local.File("list.asf");  // a playlist by its first line
+    const std::string inner = Asx({server_.MmshUrl("clip.asf")});
+    ASSERT_TRUE(WriteFileBytes(disguised, Bytes(inner.begin(), inner.end())));
+    const std::string plainFile = samples_ + "/clip.asf";
+    const std::string fileUrl = "file://" + plainFile;
+    ServeText(server_, "mixed.asx", Asx({plainFile, fileUrl, disguised, server_.MmshUrl("clip.asf")}));
+
+    auto worker = MakeWorker(server_.MmshUrl("mixed.asx"), "");
+    Run(*worker);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    const std::string why = ": a playlist from the network may name only network addresses";
+    EXPECT_EQ(log_.Notices(),
+              (std::vector<std::string>{"skipped " + plainFile + why, "skipped " + fileUrl + why,
+                                        "skipped " + disguised + why}));
+    EXPECT_EQ(base_.Names(), (std::vector<std::string>{"clip.asf", "mixed.asx"}));
+    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == HeaderAndPackets(clip_));
+    EXPECT_EQ(RequestsFor(server_, "clip.asf"), 2u);
     ExpectFinishedOnceAndLast();
 }
 

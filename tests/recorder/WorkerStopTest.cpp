@@ -2,6 +2,9 @@
 // ends.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <deque>
+
 #include "tests/recorder/WorkerFixture.h"
 
 namespace larkspan::e2e {
@@ -101,7 +104,8 @@ TEST_P(WorkerStop, WhileTheFirstProtocolWaitsForTheServer) {
     EXPECT_TRUE(worker->StopFlag());
     EXPECT_EQ(log_.ConnectingTo(url), 1u);
     EXPECT_EQ(log_.Count(RecordStatus::HeaderReceived), 0u);
-    EXPECT_EQ(SizeOf(base_.File("silent.asf")), 0u);
+    // Nothing arrived, so nothing was created.
+    EXPECT_TRUE(base_.Names().empty());
     ExpectFinishedOnceAndLast();
 }
 
@@ -210,6 +214,102 @@ TEST_F(WorkerTest, EveryJobEndsWithExactlyOneFinished) {
     EXPECT_TRUE(jobs[6]->worker->StopFlag());
     EXPECT_EQ(jobs[6]->asker.overwriteQuestions.load(), 1);
     EXPECT_EQ(testsupport::ReadFileBytes(base_.File("taken.asf")), (Bytes{1, 2, 3}));
+}
+
+// An owner that handles the worker's posts on a thread of its own, a little
+// late each time, and reads the counters only through TakeProgress.
+class SlowOwner : public RecordStatusTarget {
+public:
+    explicit SlowOwner(std::function<ProgressSnapshot()> take)
+        : take_(std::move(take)), thread_([this] { Handle(); }) {}
+    ~SlowOwner() override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    void PostRecordStatus(RecordStatus status, std::uint16_t) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(status);
+        wake_.notify_all();
+    }
+    bool WaitFinishedHandled() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return wake_.wait_for(lock, std::chrono::seconds(20), [&] { return finishedHandled_; });
+    }
+    ProgressSnapshot Last() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_;
+    }
+    size_t ProgressHandled() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return progressHandled_;
+    }
+
+private:
+    void Handle() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            const RecordStatus status = queue_.front();
+            queue_.pop_front();
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            ProgressSnapshot taken;
+            if (status == RecordStatus::Progress) taken = take_();
+            lock.lock();
+            if (status == RecordStatus::Progress) {
+                last_ = taken;
+                ++progressHandled_;
+            }
+            if (status == RecordStatus::Finished) finishedHandled_ = true;
+            wake_.notify_all();
+        }
+    }
+
+    std::function<ProgressSnapshot()> take_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<RecordStatus> queue_;
+    bool closing_ = false;
+    bool finishedHandled_ = false;
+    ProgressSnapshot last_;
+    size_t progressHandled_ = 0;
+    std::thread thread_;
+};
+
+// However late the owner handles the merged progress reports, the last one
+// it takes holds the final counters.
+TEST_F(WorkerTest, SlowOwnerSeesTheFinalCounters) {
+    // Paced, so that reports keep coming while the owner handles one.
+    testserver::StreamOptions paced;
+    paced.pacing = testserver::Pacing::Realtime;
+    paced.paceSpeed = 40;
+    Serve(server_, "clip.asf", "clip.asf", paced);
+    StartBoth();
+    CmmsThread* worker = nullptr;
+    SlowOwner owner([&] { return worker->TakeProgress(); });
+    RecordJob job;
+    job.notifyWindow = &owner;
+    job.jobNumber = 7;
+    job.settings = settings_;
+    job.sourceRef = server_.MmshUrl("clip.asf");
+    CmmsThread recorder(std::move(job), &asker_, nullptr);
+    worker = &recorder;
+    Run(recorder);
+    ASSERT_TRUE(owner.WaitFinishedHandled());
+
+    const std::uint32_t total = 2 * clip_.header.size() + clip_.packets.size() * clip_.packetSize;
+    EXPECT_EQ(recorder.BytesWritten(), total);
+    EXPECT_GT(owner.ProgressHandled(), 0u);
+    const ProgressSnapshot last = owner.Last();
+    EXPECT_EQ(last.bytesWritten, total);
+    EXPECT_EQ(last.progress, recorder.Progress());
+    EXPECT_EQ(last.streamTimeMs, recorder.StreamTime());
+    EXPECT_EQ(last.durationMs, recorder.DurationMs());
 }
 
 }  // namespace
