@@ -74,6 +74,9 @@ struct StreamOptions {
     bool noHeader = false;                   // answer ReadBlock, then end the stream without a header
     std::optional<std::vector<uint8_t>> mmsHeaderScript;  // raw bytes sent after ReportReadBlock instead of the header packets
     std::optional<std::vector<uint8_t>> mmsDataScript;    // raw bytes sent after ReportStartedPlaying instead of the data
+
+    // -- MMSH faults
+    bool resetOnDrop = false;                // with dropAfterPackets: reset the connection instead of closing it
 };
 
 enum class Protocol { Mmsh, Mms };
