@@ -209,6 +209,8 @@ int AsfCodec::RebasePacketTimes(uint8_t* packet, size_t length, uint32_t base, c
     const unsigned offsetIntoObjectType = (propertyFlags >> 2) & 3;
     const unsigned replicatedLengthType = propertyFlags & 3;
 
+    // The packet is walked first and changed only once all of it was
+    // understood: a rejected packet leaves as it came.
     PacketCursor cur(packet, length);
     cur.Skip(5);
     uint64_t packetLength = cur.ReadByType(packetLengthType);
@@ -217,26 +219,23 @@ int AsfCodec::RebasePacketTimes(uint8_t* packet, size_t length, uint32_t base, c
 
     uint8_t* sendTime = nullptr;
     if (!cur.DwordAt(0, sendTime)) return 1;
-    RebaseTimeField(sendTime, base);
     cur.Skip(4);
+    cur.Skip(2);  // Duration
+    const uint64_t headerBytes = cur.Position();
 
     if (packetLengthType == 0) packetLength = info.minPacketSize;
-    // Padding that claims more than the whole packet is nonsense; zeroing it
-    // would wipe the packet's own header.
-    if (paddingLength > packetLength) return 1;
-    if (paddingLength != 0) {
-        const uint64_t start = packetLength - paddingLength;
-        const uint64_t end = packetLength < length ? packetLength : length;
-        if (start < end) std::memset(packet + start, 0, static_cast<size_t>(end - start));
-    }
+    // Padding that reaches back into the packet's own header is nonsense;
+    // zeroing it would wipe the fields just read.
+    if (packetLength <= headerBytes || paddingLength >= packetLength - headerBytes) return 1;
     const uint64_t payloadEnd = packetLength - paddingLength;
 
-    cur.Skip(2);  // Duration
     const uint8_t payloadFlags = cur.ReadByte();
     if (!cur.Ok()) return 1;
     // Number of payloads: the low 6 bits. With a single payload the byte
     // just read is that payload's stream number.
     const unsigned payloadCount = severalPayloads ? (payloadFlags & 0x3F) : 1;
+    uint8_t* presentationTimes[0x3F];
+    unsigned timeCount = 0;
 
     for (unsigned i = 0; i < payloadCount; ++i) {
         if (severalPayloads) cur.ReadByType(streamNumberType);
@@ -247,9 +246,8 @@ int AsfCodec::RebasePacketTimes(uint8_t* packet, size_t length, uint32_t base, c
 
         if (replicatedLength == 8) {
             // Media object size, then its presentation time.
-            uint8_t* presentationTime = nullptr;
-            if (!cur.DwordAt(4, presentationTime)) return 1;
-            RebaseTimeField(presentationTime, base);
+            if (!cur.DwordAt(4, presentationTimes[timeCount])) return 1;
+            ++timeCount;
         }
         cur.Skip(replicatedLength);
 
@@ -263,6 +261,14 @@ int AsfCodec::RebasePacketTimes(uint8_t* packet, size_t length, uint32_t base, c
         }
         cur.Skip(payloadLength);
         if (!cur.Ok() || cur.Position() > packetLength || cur.Position() > payloadEnd) return 1;
+    }
+
+    RebaseTimeField(sendTime, base);
+    for (unsigned i = 0; i < timeCount; ++i) RebaseTimeField(presentationTimes[i], base);
+    if (paddingLength != 0) {
+        // Only the padding bytes actually received are cleared.
+        const uint64_t end = packetLength < length ? packetLength : length;
+        if (payloadEnd < end) std::memset(packet + payloadEnd, 0, static_cast<size_t>(end - payloadEnd));
     }
     return 0;
 }

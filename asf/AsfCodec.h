@@ -61,7 +61,8 @@ public:
 
     // Moves the send time and payload presentation times of a live packet so
     // that they count from base. Only the first `length` bytes are touched.
-    // 0 when the packet was understood, 1 otherwise.
+    // 0 when the packet was understood and rewritten; 1 otherwise, and the
+    // packet is then left exactly as it was.
     static int RebasePacketTimes(uint8_t* packet, size_t length, uint32_t base, const AsfHeaderInfo& info);
 
     // Rewrites File Size and, for live recordings with the setting on, the

@@ -27,10 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int r = AsfCodec::RebasePacketTimes(packet, length, base, info);
     if (r != 0 && r != 1) __builtin_trap();
-    // A packet it did not even recognise (wrong first bytes) stays as it was.
-    if (length >= 3 && (data[6] != 0x82 || data[7] != 0 || data[8] != 0)) {
-        if (r != 1 || std::memcmp(packet, data + 6, length) != 0) __builtin_trap();
-    }
+    // A packet it did not even recognise (wrong first bytes) is rejected.
+    if (length >= 3 && (data[6] != 0x82 || data[7] != 0 || data[8] != 0) && r != 1) __builtin_trap();
+    // A rejected packet stays exactly as it was.
+    if (r == 1 && length > 0 && std::memcmp(packet, data + 6, length) != 0) __builtin_trap();
+    // A rewritten one keeps its leading fields: only times and padding move.
+    if (r == 0 && std::memcmp(packet, data + 6, 5) != 0) __builtin_trap();
     std::free(packet);
     return 0;
 }

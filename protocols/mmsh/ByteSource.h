@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace larkspan {
 
@@ -10,6 +11,7 @@ enum class ReadStatus {
     End,      // the body ended first
     Failed,   // the transfer broke off
     Stopped,  // the owner asked the recording to stop while waiting for bytes
+    TimedOut,  // the server sent nothing for the idle time-out
 };
 
 // A response body seen as a plain byte stream. The chunk parser pulls the
@@ -18,6 +20,10 @@ enum class ReadStatus {
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
+
+    // Why the bytes stopped coming after a Failed read ("connection reset"),
+    // empty when the source cannot tell.
+    virtual std::string FailureCause() const { return {}; }
 
     // Fills dst with `want` bytes unless the body ends, fails or a stop is
     // requested first. `got` is the number of bytes delivered either way.

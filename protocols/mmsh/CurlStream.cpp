@@ -1,8 +1,11 @@
 #include "protocols/mmsh/CurlStream.h"
 
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <new>
+
+#include "protocols/StreamErrors.h"
 
 namespace larkspan {
 
@@ -13,7 +16,6 @@ namespace {
 constexpr size_t kBufferBound = 64 * 1024;
 // Longest wait for network activity before the stop flag is looked at again.
 constexpr int kPollMs = 50;
-constexpr long kConnectTimeoutMs = 5000;
 
 void GlobalInit() {
     static std::once_flag once;
@@ -36,9 +38,38 @@ bool IsRedirect(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+bool IsTlsFailure(CURLcode code) {
+    switch (code) {
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CLIENTCERT:
+    case CURLE_USE_SSL_FAILED:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string TrimLineEnd(const char* data, size_t size) {
+    while (size > 0 && (data[size - 1] == '\r' || data[size - 1] == '\n' || data[size - 1] == ' ')) --size;
+    return std::string(data, size);
+}
+
 }  // namespace
 
-CurlStream::CurlStream(const std::atomic<bool>& stop) : stop_(stop) {}
+CurlStream::CurlStream(const std::atomic<bool>& stop, int idleTimeoutSeconds)
+    : stop_(stop), idleTimeout_(idleTimeoutSeconds > 0 ? idleTimeoutSeconds : 0) {}
 
 CurlStream::~CurlStream() { Close(); }
 
@@ -93,6 +124,11 @@ CurlStream::SendResult CurlStream::Send(const HttpRequest& request) {
     headersDone_ = false;
     sawLocation_ = false;
     status_ = 0;
+    reason_.clear();
+    cause_.clear();
+    errorText_[0] = '\0';
+    connected_ = false;
+    lastActivity_ = std::chrono::steady_clock::now();
 
     if (headers_) {
         curl_slist_free_all(headers_);
@@ -123,7 +159,7 @@ CurlStream::SendResult CurlStream::Send(const HttpRequest& request) {
     set(curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L));
     set(curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_));
     set(curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0)));
-    set(curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs));
+    set(curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, long(kConnectTimeoutMs)));
     set(curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L));
     set(curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https"));
     set(curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L));
@@ -133,6 +169,9 @@ CurlStream::SendResult CurlStream::Send(const HttpRequest& request) {
     set(curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this));
     set(curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlStream::OnHeader));
     set(curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this));
+    set(curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &CurlStream::OnConnected));
+    set(curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this));
+    set(curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_));
     // An empty proxy name switches off the environment's proxy for this
     // transfer; otherwise libcurl follows the system's proxy variables.
     set(curl_easy_setopt(easy_, CURLOPT_PROXY, request.direct ? "" : nullptr));
@@ -160,13 +199,15 @@ CurlStream::SendResult CurlStream::Send(const HttpRequest& request) {
                 }
                 return SendResult::NoStatus;
             }
-            switch (result_) {
+            NoteFailure();
+            const CURLcode code = static_cast<CURLcode>(result_);
+            if (IsTlsFailure(code)) return SendResult::ConnectFailed;
+            switch (code) {
             case CURLE_COULDNT_RESOLVE_HOST:
             case CURLE_COULDNT_RESOLVE_PROXY:
             case CURLE_COULDNT_CONNECT:
             case CURLE_OPERATION_TIMEDOUT:  // only the connect time-out is set
             case CURLE_URL_MALFORMAT:
-            case CURLE_UNSUPPORTED_PROTOCOL:
                 return SendResult::ConnectFailed;
             case CURLE_SEND_ERROR:
                 return SendResult::SendFailed;
@@ -175,8 +216,91 @@ CurlStream::SendResult CurlStream::Send(const HttpRequest& request) {
             }
         }
         if (stop_.load(std::memory_order_relaxed)) return SendResult::Stopped;
+        if (IdleTooLong()) {
+            Detach();
+            return SendResult::TimedOut;
+        }
         Pump(true);
     }
+}
+
+std::string CurlStream::StatusText() const {
+    std::string text = "HTTP " + std::to_string(status_);
+    if (!reason_.empty()) text += " " + reason_;
+    return text;
+}
+
+std::string CurlStream::ContentType() const {
+    if (!easy_) return {};
+    char* type = nullptr;
+    if (curl_easy_getinfo(easy_, CURLINFO_CONTENT_TYPE, &type) != CURLE_OK || !type) return {};
+    std::string text(type);
+    const size_t end = text.find(';');
+    if (end != std::string::npos) text.resize(end);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    return text;
+}
+
+void CurlStream::NoteFailure() {
+    const CURLcode code = static_cast<CURLcode>(result_);
+    long osError = 0;
+    curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
+    const std::string detail = errorText_[0] ? std::string(errorText_) : std::string(curl_easy_strerror(code));
+    if (IsTlsFailure(code)) {
+        cause_ = "TLS handshake failed (" + detail + ")";
+        return;
+    }
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        cause_ = "name not found";
+        break;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        cause_ = "proxy name not found";
+        break;
+    case CURLE_COULDNT_CONNECT:
+        if (osError == ECONNREFUSED) cause_ = "connection refused";
+        else if (osError == ENETUNREACH || osError == EHOSTUNREACH) cause_ = "no route to the server";
+        else cause_ = detail;
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        cause_ = "timed out";
+        break;
+    case CURLE_URL_MALFORMAT:
+        cause_ = "bad address";
+        break;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_UNSUPPORTED_PROTOCOL:  // an HTTP/0.9 answer: no status line at all
+        cause_ = "not an HTTP response";
+        break;
+    case CURLE_GOT_NOTHING:
+        cause_ = "the server closed the connection without an answer";
+        break;
+    case CURLE_PARTIAL_FILE:
+        cause_ = "the server closed the connection before the announced length";
+        break;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+        if (osError == ECONNRESET || osError == EPIPE || std::strstr(errorText_, "reset by peer") != nullptr)
+            cause_ = "connection reset";
+        else
+            cause_ = detail;
+        break;
+    default:
+        cause_ = detail;
+        break;
+    }
+}
+
+bool CurlStream::IdleTooLong() const {
+    if (idleTimeout_.count() == 0 || !connected_) return false;
+    return std::chrono::steady_clock::now() - lastActivity_ >= idleTimeout_;
+}
+
+int CurlStream::OnConnected(void* self, char*, char*, int, int) {
+    auto* s = static_cast<CurlStream*>(self);
+    s->connected_ = true;
+    s->lastActivity_ = std::chrono::steady_clock::now();
+    return CURL_PREREQFUNC_OK;
 }
 
 uint64_t CurlStream::ContentLength() const {
@@ -222,12 +346,18 @@ ReadStatus CurlStream::ReadSome(uint8_t* dst, size_t max, size_t& got) {
                 // Resuming may deliver the held-back data at once, through
                 // OnWrite, which can pause again.
                 paused_ = false;
+                lastActivity_ = std::chrono::steady_clock::now();  // the silence was ours
                 curl_easy_pause(easy_, CURLPAUSE_CONT);
             }
             return ReadStatus::Ok;
         }
-        if (done_) return result_ == CURLE_OK ? ReadStatus::End : ReadStatus::Failed;
+        if (done_) {
+            if (result_ == CURLE_OK) return ReadStatus::End;
+            if (cause_.empty()) NoteFailure();
+            return ReadStatus::Failed;
+        }
         if (stop_.load(std::memory_order_relaxed)) return ReadStatus::Stopped;
+        if (IdleTooLong()) return ReadStatus::TimedOut;
         Pump(false);
     }
 }
@@ -235,6 +365,7 @@ ReadStatus CurlStream::ReadSome(uint8_t* dst, size_t max, size_t& got) {
 size_t CurlStream::OnWrite(char* data, size_t size, size_t count, void* self) {
     auto* s = static_cast<CurlStream*>(self);
     size_t n = size * count;
+    s->lastActivity_ = std::chrono::steady_clock::now();
     if (s->Buffered() >= kBufferBound) {
         s->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
@@ -256,8 +387,10 @@ size_t CurlStream::OnWrite(char* data, size_t size, size_t count, void* self) {
 size_t CurlStream::OnHeader(char* data, size_t size, size_t count, void* self) {
     auto* s = static_cast<CurlStream*>(self);
     size_t n = size * count;
+    s->lastActivity_ = std::chrono::steady_clock::now();
     if (StartsWithNoCase(data, n, "HTTP/")) {
-        // A new response (after a redirect, say): read its status code.
+        // A new response (after a redirect, say): read its status code and
+        // reason phrase.
         s->sawLocation_ = false;
         size_t i = 5;
         while (i < n && data[i] != ' ') ++i;
@@ -270,6 +403,8 @@ size_t CurlStream::OnHeader(char* data, size_t size, size_t count, void* self) {
             ++digits;
         }
         s->status_ = digits == 3 ? code : 0;
+        while (i < n && data[i] == ' ') ++i;
+        s->reason_ = TrimLineEnd(data + i, n - i);
     } else if (StartsWithNoCase(data, n, "Location:")) {
         s->sawLocation_ = true;
     } else if ((n == 2 && data[0] == '\r' && data[1] == '\n') || (n == 1 && data[0] == '\n')) {

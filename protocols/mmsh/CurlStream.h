@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,10 +24,14 @@ struct HttpRequest {
 // One HTTP GET whose response body is pulled as a byte stream. libcurl
 // pushes data through a callback; this drives a multi handle in short waits
 // until the bytes asked for are buffered, pauses the transfer while the
-// buffer is full, and gives up waiting as soon as the stop flag is set.
+// buffer is full, and gives up waiting as soon as the stop flag is set or
+// the server has sent nothing for the idle time-out.
 class CurlStream final : public ByteSource {
 public:
-    explicit CurlStream(const std::atomic<bool>& stop);
+    // idleTimeoutSeconds: once connected, the longest silence from the
+    // server (while waiting for the response headers or for body bytes);
+    // 0 waits without end.
+    CurlStream(const std::atomic<bool>& stop, int idleTimeoutSeconds);
     ~CurlStream() override;
     CurlStream(const CurlStream&) = delete;
     CurlStream& operator=(const CurlStream&) = delete;
@@ -41,6 +46,7 @@ public:
         SendFailed,     // the request could not be sent
         NoStatus,       // no readable response
         Stopped,        // the stop flag was set while waiting
+        TimedOut,       // connected, but the server sent nothing for the idle time-out
     };
 
     // Starts (or restarts, on the same handles) the request and waits for
@@ -48,6 +54,16 @@ public:
     SendResult Send(const HttpRequest& request);
 
     long Status() const { return status_; }
+    // "HTTP 404 Not Found": the status code and reason phrase of the
+    // response's status line.
+    std::string StatusText() const;
+    // The response's media type without parameters ("text/html"), empty
+    // when the server named none.
+    std::string ContentType() const;
+    // Why the last Send or body read failed, in a few words ("connection
+    // refused", "name not found", "TLS handshake failed (...)"); empty when
+    // nothing failed or the reason is not known.
+    std::string FailureCause() const override { return cause_; }
     // Content-Length of the response, 0 when the server sent none.
     uint64_t ContentLength() const;
 
@@ -61,6 +77,10 @@ protected:
 private:
     static size_t OnWrite(char* data, size_t size, size_t count, void* self);
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    static int OnConnected(void* self, char* primaryIp, char* localIp, int primaryPort, int localPort);
+    // Works out cause_ from the finished transfer's result.
+    void NoteFailure();
+    bool IdleTooLong() const;
     void Detach();
     // One round of transfer work, then a short wait for network activity
     // unless what the caller waits for (the headers, or body bytes) is in.
@@ -68,6 +88,7 @@ private:
     size_t Buffered() const { return buffer_.size() - head_; }
 
     const std::atomic<bool>& stop_;
+    const std::chrono::seconds idleTimeout_;
     CURLM* multi_ = nullptr;
     CURL* easy_ = nullptr;
     curl_slist* headers_ = nullptr;
@@ -83,6 +104,14 @@ private:
     bool headersDone_ = false;
     bool sawLocation_ = false;
     long status_ = 0;
+    std::string reason_;  // reason phrase of the last status line
+    std::string cause_;
+    char errorText_[CURL_ERROR_SIZE] = {};
+
+    // The idle clock runs from the moment the connection stands, and starts
+    // again with every byte the server sends.
+    bool connected_ = false;
+    std::chrono::steady_clock::time_point lastActivity_;
 };
 
 }  // namespace larkspan

@@ -10,6 +10,7 @@
 
 #include "asf/AsfCodec.h"
 #include "asf/OutputFile.h"
+#include "protocols/StreamErrors.h"
 #include "protocols/mmsh/CurlStream.h"
 
 namespace larkspan {
@@ -31,6 +32,7 @@ constexpr char kNotFound[] = "Not Found";
 constexpr char kRequestError[] = "request error";
 constexpr char kConnectError[] = "connect error";
 constexpr char kOpenError[] = "InternetOpen Error";
+constexpr char kNotAStream[] = "not a stream";
 
 bool IsChunk(const uint8_t* head, char type) { return head[0] == '$' && head[1] == uint8_t(type); }
 
@@ -42,6 +44,35 @@ int PayloadLength(const uint8_t* head) {
 }
 
 uint32_t Saturate32(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v); }
+
+enum class PlainBodyKind { AsfFile, Playlist, Other };
+
+bool StartsWithNoCase(const uint8_t* data, size_t size, const char* prefix) {
+    const size_t n = std::strlen(prefix);
+    if (size < n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t c = data[i];
+        if (c >= 'A' && c <= 'Z') c = uint8_t(c - 'A' + 'a');
+        if (c != uint8_t(prefix[i])) return false;
+    }
+    return true;
+}
+
+// What the first bytes of a plain body say it is: a stored ASF file, a
+// playlist (an ASX document, a [Reference] list or a bare stream address,
+// after an optional UTF-8 byte order mark and blanks), or anything else (a
+// web page, an error text).
+PlainBodyKind ClassifyPlainBody(const uint8_t* data, size_t size) {
+    if (size >= sizeof(kHeaderObjectGuid) && std::memcmp(data, kHeaderObjectGuid, sizeof(kHeaderObjectGuid)) == 0)
+        return PlainBodyKind::AsfFile;
+    size_t i = 0;
+    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) i = 3;
+    while (i < size && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n')) ++i;
+    for (const char* start : {"<asx", "[reference]", "mms://", "mmsh://", "http://"}) {
+        if (StartsWithNoCase(data + i, size - i, start)) return PlainBodyKind::Playlist;
+    }
+    return PlainBodyKind::Other;
+}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -109,8 +140,25 @@ MmshClient::MmshClient(uint16_t jobNumber, const RecorderSettings& settings, Rec
 
 MmshClient::~MmshClient() = default;
 
-void MmshClient::Report(const char* text) {
+void MmshClient::Report(const std::string& text) {
     if (sink_) sink_->ReportError(text);
+}
+
+void MmshClient::ReportReadFailure(const ByteSource& body, ReadStatus status) {
+    switch (status) {
+    case ReadStatus::Ok:
+    case ReadStatus::Stopped:
+        return;
+    case ReadStatus::TimedOut:
+        Report(IdleTimeoutText(settings_.idleTimeout));
+        return;
+    case ReadStatus::Failed:
+        Report(WithCause(kReadError, body.FailureCause()));
+        return;
+    case ReadStatus::End:
+        Report(kReadError);
+        return;
+    }
 }
 
 std::vector<std::string> MmshClient::DescribeHeaders(const std::string& host) {
@@ -138,11 +186,20 @@ std::vector<std::string> MmshClient::PlayHeaders(const std::string& host, uint32
     };
 }
 
-uint32_t MmshClient::Record(OutputFile* file, const std::string& url) {
+uint32_t MmshClient::Record(OutputFile* file, const std::string& url) { return Run(file, url, Purpose::Stream); }
+
+uint32_t MmshClient::Fetch(OutputFile* file, const std::string& url) { return Run(file, url, Purpose::MetaFile); }
+
+uint32_t MmshClient::Run(OutputFile* file, const std::string& url, Purpose purpose) {
     url_ = url;
+    purpose_ = purpose;
     // One client serves every stream of a worker (playlist entries one after
-    // another): counting and the size limit start afresh with each stream.
+    // another): counting, the size limit and what the last stream's header
+    // said start afresh with each stream.
     bytesReceived_ = 0;
+    info_ = AsfHeaderInfo();
+    framing_ = kFramingNone;
+    bodyWasPlaylist_ = false;
     headerRejected_ = false;
     writeFailed_ = false;
     wroteAny_ = false;
@@ -168,7 +225,7 @@ ExchangeResult MmshClient::Exchange(OutputFile* file, const std::string& url,
                                     const std::vector<std::string>& headerBlock, bool describeOnly) {
     ExchangeResult result = ExchangeResult::OpenFailed;
     try {
-        CurlStream stream(stop_);
+        CurlStream stream(stop_, settings_.idleTimeout);
         if (!stream.Open()) {
             Report(kOpenError);
             return result;
@@ -178,7 +235,7 @@ ExchangeResult MmshClient::Exchange(OutputFile* file, const std::string& url,
         const bool split = SplitUrl(url, parts);
         if (sink_) sink_->OnConnecting(url, split ? parts.port : 80);
         if (!split) {
-            Report(kConnectError);
+            Report(WithCause(kConnectError, "bad address"));
             return result;
         }
 
@@ -186,35 +243,20 @@ ExchangeResult MmshClient::Exchange(OutputFile* file, const std::string& url,
         request.url = parts.requestUrl;
         request.headers = headerBlock;
         request.direct = parts.loopback;
-        switch (stream.Send(request)) {
-        case CurlStream::SendResult::Ok:
-            break;
-        case CurlStream::SendResult::SetupFailed:
-            Report(kRequestError);
-            return ExchangeResult::RequestFailed;
-        case CurlStream::SendResult::ConnectFailed:
-            Report(kConnectError);
-            return ExchangeResult::ConnectFailed;
-        case CurlStream::SendResult::SendFailed:
-            Report(kNotFound);
-            return ExchangeResult::StatusFailed;
-        case CurlStream::SendResult::NoStatus:
-            Report(kRequestError);
-            return ExchangeResult::StatusFailed;
-        case CurlStream::SendResult::Stopped:
-            return ExchangeResult::StatusFailed;
-        }
+        if (!SendRequest(stream, request, result)) return result;
         result = ExchangeResult::StatusFailed;
 
         long status = stream.Status();
         if (status == 401) status = Authenticate(stream, request, parts.host, status);
+        if (status == 0) return result;  // a re-send failed, and said why
         if (status == 200) {
             const uint64_t contentLength = stream.ContentLength();
+            contentType_ = stream.ContentType();
             if (sink_) sink_->OnHeaderReceived(url, static_cast<int>(info_.DurationMs));
             result = ReadBody(stream, file, contentLength, describeOnly) != 0 ? ExchangeResult::Ok
                                                                               : ExchangeResult::BodyFailed;
         } else if (!StopRequested()) {
-            Report(kNotFound);
+            Report(WithCause(kNotFound, stream.StatusText()));
         }
     } catch (const std::exception&) {
         // Out of memory or resources in the HTTP layer: the handles are
@@ -223,14 +265,51 @@ ExchangeResult MmshClient::Exchange(OutputFile* file, const std::string& url,
     return result;
 }
 
+bool MmshClient::SendRequest(CurlStream& stream, const HttpRequest& request, ExchangeResult& result) {
+    switch (stream.Send(request)) {
+    case CurlStream::SendResult::Ok:
+        return true;
+    case CurlStream::SendResult::SetupFailed:
+        Report(kRequestError);
+        result = ExchangeResult::RequestFailed;
+        return false;
+    case CurlStream::SendResult::ConnectFailed:
+        Report(WithCause(kConnectError, stream.FailureCause()));
+        result = ExchangeResult::ConnectFailed;
+        return false;
+    case CurlStream::SendResult::SendFailed:
+        Report(WithCause(kNotFound, stream.FailureCause()));
+        break;
+    case CurlStream::SendResult::NoStatus:
+        Report(WithCause(kRequestError, stream.FailureCause()));
+        break;
+    case CurlStream::SendResult::TimedOut:
+        Report(IdleTimeoutText(settings_.idleTimeout));
+        break;
+    case CurlStream::SendResult::Stopped:
+        break;
+    }
+    result = ExchangeResult::StatusFailed;
+    return false;
+}
+
 long MmshClient::Authenticate(CurlStream& stream, HttpRequest& request, const std::string& site, long status) {
+    ExchangeResult ignored = ExchangeResult::StatusFailed;
+    bool credentialsSent = false;
     if (!user_.empty() && !password_.empty()) {
         request.user = user_;
         request.password = password_;
-        if (stream.Send(request) != CurlStream::SendResult::Ok) return status;
+        if (!SendRequest(stream, request, ignored)) return 0;
         status = stream.Status();
+        credentialsSent = true;
     }
+    int prompts = 0;
     while (status == 401 && prompt_ && !StopRequested()) {
+        // The server turned down what was just sent: say so before asking
+        // again, and give up after a few tries rather than ask for ever.
+        if (credentialsSent) prompt_->OnCredentialsRefused(site);
+        if (prompts >= kMaxCredentialPrompts) break;
+        ++prompts;
         std::string user = user_;
         std::string password = password_;
         if (!prompt_->AskCredentials(site, user, password)) break;
@@ -238,8 +317,9 @@ long MmshClient::Authenticate(CurlStream& stream, HttpRequest& request, const st
         password_ = password;
         request.user = user;
         request.password = password;
-        if (stream.Send(request) != CurlStream::SendResult::Ok) return status;
+        if (!SendRequest(stream, request, ignored)) return 0;
         status = stream.Status();
+        credentialsSent = true;
     }
     return status;
 }
@@ -252,8 +332,8 @@ uint64_t MmshClient::ReadBody(ByteSource& body, OutputFile* file, uint64_t conte
     size_t got = 0;
     ReadStatus status = body.Read(head, sizeof(head), got);
     if (status == ReadStatus::Stopped) return 0;
-    if (got == 0 || status == ReadStatus::Failed) {
-        Report(kReadError);
+    if (got == 0 || status == ReadStatus::Failed || status == ReadStatus::TimedOut) {
+        ReportReadFailure(body, status == ReadStatus::Ok ? ReadStatus::End : status);
         return 0;
     }
     uint64_t count = got;
@@ -262,22 +342,62 @@ uint64_t MmshClient::ReadBody(ByteSource& body, OutputFile* file, uint64_t conte
     bodyLimit_ = contentLength == 0 ? UINT64_MAX : contentLength;
     bodyConsumed_ = got;
 
-    if (framed) {
-        if (got < kChunkHeadSize) {
-            Report(kReadError);
+    if (!framed) return ReadPlainBody(body, file, head, got);
+
+    if (got < kChunkHeadSize) {
+        ReportReadFailure(body, status);
+        return 0;
+    }
+    if (!IsChunk(head, 'H')) {
+        // Data without a header before it would make a file nothing can read.
+        headerRejected_ = true;
+        Report(WithCause(kNotAStream, "the server sent no header"));
+        return 0;
+    }
+    count += ReadHeaderChunk(body, head, file, describeOnly);
+    if (!describeOnly && !Ended()) count += ReadDataChunks(body, file);
+    return count;
+}
+
+uint64_t MmshClient::ReadPlainBody(ByteSource& body, OutputFile* file, const uint8_t* head, size_t got) {
+    uint8_t* const buffer = buffer_.data();
+    std::memcpy(buffer, head, got);
+    size_t have = got;
+    bool ended = false;
+    if (purpose_ == Purpose::Stream) {
+        // A recording takes a stored ASF file or a playlist the worker reads
+        // on; anything else (a web page, say) must not end up in the file.
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kSniffSize, bodyLimit_));
+        if (want > have) {
+            size_t more = 0;
+            const ReadStatus status = body.Read(buffer + have, want - have, more);
+            have += more;
+            if (status == ReadStatus::Stopped) return 0;
+            if (status == ReadStatus::Failed || status == ReadStatus::TimedOut) {
+                ReportReadFailure(body, status);
+                return 0;
+            }
+            ended = status == ReadStatus::End;
+        }
+        switch (ClassifyPlainBody(buffer, have)) {
+        case PlainBodyKind::AsfFile:
+            break;
+        case PlainBodyKind::Playlist:
+            bodyWasPlaylist_ = true;
+            break;
+        case PlainBodyKind::Other:
+            Report(WithCause(kNotAStream,
+                             "the server sent " + (contentType_.empty() ? std::string("an unknown body") : contentType_)));
             return 0;
         }
-        count += ReadHeaderChunk(body, head, file, describeOnly);
-        if (!describeOnly && !Ended()) count += ReadDataChunks(body, file);
-        return count;
     }
 
-    // Not a stream: the body is copied as it is, its first bytes included.
-    if (file && !WriteOut(file, head, got)) return count;
-    bytesReceived_ += got;
-    const uint64_t remaining = bodyLimit_ > got ? bodyLimit_ - got : 0;
-    count += ReadRawBody(body, file, remaining);
-    return count;
+    // The body is copied as it is, its first bytes included.
+    if (file && !WriteOut(file, buffer, have)) return have;
+    bytesReceived_ += have;
+    if (ended) return have;
+    const uint64_t remaining = bodyLimit_ > have ? bodyLimit_ - have : 0;
+    return have + ReadRawBody(body, file, remaining);
 }
 
 bool MmshClient::HeaderIncomplete(uint8_t lastFlags) const {
@@ -311,9 +431,12 @@ uint64_t MmshClient::ReadHeaderChunk(ByteSource& body, const uint8_t* head, Outp
         const ReadStatus status = body.Read(header_.data() + old, static_cast<size_t>(length), got);
         bodyConsumed_ += got;
         if (status != ReadStatus::Ok) {
+            // A describe answer cut short is no reason to give up: the play
+            // answer carries the header again.
+            if (describeOnly && (status == ReadStatus::End || status == ReadStatus::Failed)) return 0;
             // Without the whole header nothing that follows is of use.
             headerRejected_ = true;
-            if (status != ReadStatus::Stopped) Report(kReadError);
+            ReportReadFailure(body, status);
             return 0;
         }
         if (current[9] & kFlagHeaderComplete) parse = true;
@@ -402,8 +525,9 @@ bool MmshClient::PadOut(OutputFile* file, size_t count) {
 
 uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
     uint32_t sendTime = 0;  // the last send time found; kept for packets without one
-    uint32_t baseTime = 0;  // a broadcast's first send time
+    uint32_t baseTime = 0;  // a broadcast's first send time found
     bool baseSet = false;
+    uint64_t packets = 0;   // $D chunks read whole in this exchange
     uint8_t* const buffer = buffer_.data();
 
     while (!StopRequested()) {
@@ -411,8 +535,14 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
         size_t got = 0;
         ReadStatus status = NextChunkHead(body, head, got);
         if (status == ReadStatus::Stopped) break;
+        if (status == ReadStatus::End && got == 0) {
+            // A clean close between chunks, but without the end-of-stream
+            // chunk: the server gave up early.
+            Report(ClosedEarlyText(packets));
+            return 0;
+        }
         if (status != ReadStatus::Ok || head[0] != '$') {
-            Report(kReadError);
+            ReportReadFailure(body, status == ReadStatus::Ok ? ReadStatus::End : status);
             return 0;
         }
         if (IsChunk(head, 'E')) break;
@@ -425,7 +555,7 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
             // data packet: they never go to the file.
             if (!SkipPayload(body, payload, status)) {
                 if (status == ReadStatus::Stopped) break;
-                Report(kReadError);
+                ReportReadFailure(body, status);
                 return 0;
             }
             continue;
@@ -436,23 +566,28 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
         status = body.Read(buffer, first, got);
         if (status == ReadStatus::Stopped) break;
         if (status != ReadStatus::Ok) {
-            Report(kReadError);
+            ReportReadFailure(body, status);
             return 0;
         }
         const int offset = AsfCodec::SendTimeOffset(buffer, first);
-        if (offset > 0 && static_cast<size_t>(offset) + 4 <= first) sendTime = AsfCodec::ReadU32(buffer + offset);
+        const bool found = offset > 0 && static_cast<size_t>(offset) + 4 <= first;
+        if (found) sendTime = AsfCodec::ReadU32(buffer + offset);
 
         uint32_t streamTime = sendTime;
         int progress = 0;
         if (info_.DurationMs == 0) {
-            if (!baseSet) {
+            // A broadcast counts from the first send time actually found;
+            // packets before it (of a layout without one) stay at 0.
+            if (found && !baseSet) {
                 baseTime = sendTime;
                 baseSet = true;
             }
-            streamTime = sendTime > baseTime ? sendTime - baseTime : 0;
+            streamTime = baseSet && sendTime > baseTime ? sendTime - baseTime : 0;
         } else {
+            // Packets sent past the stated duration do not take progress
+            // beyond the whole.
             const uint64_t hundredths = uint64_t(sendTime) * 10000u / info_.DurationMs;
-            progress = hundredths > uint64_t(INT_MAX) ? INT_MAX : static_cast<int>(hundredths);
+            progress = static_cast<int>(std::min<uint64_t>(hundredths, 10000));
         }
 
         // Packets longer than the buffer pass through it in parts.
@@ -463,7 +598,7 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
             status = body.Read(buffer, part, got);
             if (status != ReadStatus::Ok) {
                 if (status == ReadStatus::Stopped) return bytesReceived_;
-                Report(kReadError);
+                ReportReadFailure(body, status);
                 return 0;
             }
             if (writing && !WriteOut(file, buffer, part)) return bytesReceived_;
@@ -475,6 +610,7 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
             if (!PadOut(file, padding)) return bytesReceived_;
             bytesReceived_ += payload + padding;
         }
+        ++packets;
 
         if (sink_) sink_->OnProgress(Saturate32(bytesReceived_), progress, streamTime);
 
@@ -501,7 +637,7 @@ uint64_t MmshClient::ReadRawBody(ByteSource& body, OutputFile* file, uint64_t re
             if (sink_) sink_->OnProgress(Saturate32(bytesReceived_), 0, 0);
             if (settings_.sizePolicy && int64_t(bytesReceived_ / 1048576) >= int64_t(settings_.maxSize)) break;
         }
-        if (status == ReadStatus::Failed) Report(kReadError);
+        if (status == ReadStatus::Failed || status == ReadStatus::TimedOut) ReportReadFailure(body, status);
         if (status != ReadStatus::Ok) break;
     }
     return total;

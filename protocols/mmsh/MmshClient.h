@@ -27,8 +27,9 @@ enum class ExchangeResult {
 
 // Records a Windows Media stream served over HTTP: a describe request
 // fetches the ASF header, a play request the header again and the data
-// packets, framed in $H/$D/$E chunks. A server that answers with a plain
-// body has that body copied as it is (meta files are fetched this way).
+// packets, framed in $H/$D/$E chunks. A server that answers a stream request
+// with a plain body has it copied only when it is an ASF file or a playlist;
+// Fetch copies any plain body (meta files are fetched this way).
 class MmshClient {
 public:
     static constexpr const char* kAgent = "NSPlayer/4.1.0.3856";
@@ -37,6 +38,11 @@ public:
     static constexpr size_t kBufferSize = 8192;    // chunk payloads pass through this in parts
     static constexpr size_t kRawBlockSize = 4096;  // unframed bodies are copied in blocks this big
     static constexpr size_t kMaxHeaderSize = 8u << 20;  // a header joined from $H chunks never grows past this
+    // A plain body answering a stream request is judged by its first bytes,
+    // at most this many.
+    static constexpr size_t kSniffSize = 512;
+    // Times the user is asked for credentials in one exchange.
+    static constexpr int kMaxCredentialPrompts = 3;
 
     // Framing of the last response body.
     static constexpr int kFramingNone = 0;
@@ -49,10 +55,20 @@ public:
     MmshClient(const MmshClient&) = delete;
     MmshClient& operator=(const MmshClient&) = delete;
 
+    // What the body of a response is wanted for.
+    enum class Purpose {
+        Stream,    // a recording: a plain body must be an ASF file or a playlist
+        MetaFile,  // a meta file: any plain body is copied
+    };
+
     // Records the stream at url into file (which may be null: the exchanges
     // then run and nothing is written). Returns the bytes received, 0 when
-    // the describe exchange failed.
+    // the describe exchange failed. Nothing is written to the file unless
+    // the answer is a stream, an ASF file or a playlist (BodyWasPlaylist).
     uint32_t Record(OutputFile* file, const std::string& url);
+    // Fetches a meta file: the same exchanges, but whatever plain body the
+    // server answers with is copied.
+    uint32_t Fetch(OutputFile* file, const std::string& url);
 
     // Asks a running Record to end; callable from any thread. Waits for
     // network bytes notice it within one short poll interval.
@@ -65,7 +81,9 @@ public:
                             bool describeOnly);
 
     // Body readers. They work on any byte source, so the same code reads a
-    // network response and bytes in memory.
+    // network response and bytes in memory. Record and Fetch set the
+    // purpose; a caller driving ReadBody itself sets it here.
+    void SetPurpose(Purpose purpose) { purpose_ = purpose; }
     // contentLength 0 means the length is not known.
     uint64_t ReadBody(ByteSource& body, OutputFile* file, uint64_t contentLength, bool describeOnly);
     // Reads the header chunk whose 12-byte head is given (and any $H chunks
@@ -89,6 +107,9 @@ public:
     // failed write to the output file.
     bool HeaderRejected() const { return headerRejected_; }
     bool WriteFailed() const { return writeFailed_; }
+    // The last Record got a plain body that looks like a playlist (an ASX
+    // file, a [Reference] list or a bare stream address) and copied it.
+    bool BodyWasPlaylist() const { return bodyWasPlaylist_; }
 
 private:
     struct PendingHead {
@@ -98,7 +119,15 @@ private:
         ReadStatus status = ReadStatus::Ok;
     };
 
+    uint32_t Run(OutputFile* file, const std::string& url, Purpose purpose);
+    // Sends the request and reports a failure; false (with result set) when
+    // there is no response to read.
+    bool SendRequest(CurlStream& stream, const HttpRequest& request, ExchangeResult& result);
+    // Answers a 401; returns the status that follows, or 0 when a re-send
+    // failed (already reported).
     long Authenticate(CurlStream& stream, HttpRequest& request, const std::string& site, long status);
+    // Copies a plain body; first judges it when it answers a stream request.
+    uint64_t ReadPlainBody(ByteSource& body, OutputFile* file, const uint8_t* head, size_t got);
     ReadStatus NextChunkHead(ByteSource& body, uint8_t* head, size_t& got);
     bool HeaderIncomplete(uint8_t lastFlags) const;
     // Reads and drops `length` payload bytes; false (with the reason in
@@ -107,7 +136,9 @@ private:
     bool WriteOut(OutputFile* file, const void* data, size_t size);
     bool PadOut(OutputFile* file, size_t count);
     bool Ended() const { return headerRejected_ || writeFailed_; }
-    void Report(const char* text);
+    void Report(const std::string& text);
+    // Reports why a read returned `status` (nothing for a stop).
+    void ReportReadFailure(const ByteSource& body, ReadStatus status);
 
     uint16_t jobNumber_;
     RecorderSettings settings_;
@@ -123,6 +154,9 @@ private:
     std::string password_;
 
     // State of the current Record call.
+    Purpose purpose_ = Purpose::Stream;
+    std::string contentType_;  // of the response being read
+    bool bodyWasPlaylist_ = false;
     bool headerRejected_ = false;
     bool writeFailed_ = false;
     bool wroteAny_ = false;

@@ -51,8 +51,10 @@ TEST_P(CliUnreachable, ExitsWithOneAndSaysSo) {
     const std::string file = Out("none.asf");
     auto p = Rec({"-o", file, scheme + "://127.0.0.1:" + std::to_string(port) + "/clip.asf"});
     EXPECT_EQ(p->ExitCode(), 1) << Report(*p);
-    // MMS speaks last for an http: source, MMSH for an mms: one.
-    const std::string text = GetParam() == Via::Mms ? "connect error" : "connect failed !!: connection refused";
+    // Both attempts are named, the first one first.
+    const std::string mms = "MMS: connect failed !!: connection refused";
+    const std::string mmsh = "MMSH: connect error: connection refused";
+    const std::string text = GetParam() == Via::Mms ? mms + "; " + mmsh : mmsh + "; " + mms;
     EXPECT_NE(p->Out().find(file + ": " + text + " ("), std::string::npos) << Report(*p);
 }
 

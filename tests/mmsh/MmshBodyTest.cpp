@@ -9,6 +9,7 @@
 
 #include "asf/OutputFile.h"
 #include "protocols/mmsh/ByteSource.h"
+#include "protocols/StreamErrors.h"
 #include "protocols/mmsh/MmshClient.h"
 #include "tests/mmsh/MmshTestUtil.h"
 
@@ -188,6 +189,38 @@ TEST_P(BodyTest, LiveTimesCountFromTheFirstPacketAndProgressStaysZero) {
     }
 }
 
+TEST_P(BodyTest, LiveTimesCountFromTheFirstSendTimeFound) {
+    // The first packet's layout has no known send time: the base is the
+    // next packet's, so the time limit still counts from there.
+    HeaderShape shape;
+    shape.playDuration100ns = 0;
+    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
+    Append(body, MakeChunk('D', MakePacket(0xFFFFFFFF, 3200, 1, 0x49)));
+    for (uint32_t t = 0; t <= 6000; t += 1000) Append(body, MakeChunk('D', MakePacket(5000000 + t, 3200, 1)));
+    Append(body, EndChunk());
+
+    settings_.timePolicy = 1;
+    settings_.maxTime = 3;
+    MmshClient client(1, settings_, &sink_, nullptr);
+    Run(client, body);
+    std::vector<uint32_t> times;
+    for (const auto& p : sink_.progressCalls) times.push_back(p.timeMs);
+    EXPECT_EQ(times, (std::vector<uint32_t>{0, 0, 1000, 2000, 3000}));
+    EXPECT_TRUE(sink_.errors.empty());
+}
+
+TEST_P(BodyTest, ProgressStopsAtTheWhole) {
+    // 17 s of play duration; packets sent at and past its end.
+    std::vector<uint8_t> body = MakeChunk('H', MakeHeader({}), 0x0C);
+    for (uint32_t t : {16999u, 17000u, 19500u}) Append(body, MakeChunk('D', MakePacket(t, 3200, 1)));
+    Append(body, EndChunk());
+    MmshClient client(1, settings_, &sink_, nullptr);
+    Run(client, body);
+    std::vector<int> progress;
+    for (const auto& p : sink_.progressCalls) progress.push_back(p.progress);
+    EXPECT_EQ(progress, (std::vector<int>{9999, 10000, 10000}));
+}
+
 TEST_P(BodyTest, LiveTimeLimitAppliesToRelativeTime) {
     HeaderShape shape;
     shape.playDuration100ns = 0;
@@ -308,25 +341,36 @@ TEST_P(BodyTest, TruncatedHeaderIsAReadError) {
     }
 }
 
-TEST_P(BodyTest, ConnectionDroppedMidChunkIsAReadError) {
+TEST_P(BodyTest, BodyEndingBeforeTheEndChunk) {
     const std::vector<uint8_t> header = MakeHeader({});
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     const auto p1 = MakePacket(0, 3200, 1);
     Append(body, MakeChunk('D', p1));
     const auto next = MakeChunk('D', MakePacket(100, 3200, 2));
-    for (ReadStatus end : {ReadStatus::End, ReadStatus::Failed}) {
-        for (size_t keep : {size_t(0), size_t(6), size_t(12), size_t(500)}) {
-            std::vector<uint8_t> cut = body;
-            cut.insert(cut.end(), next.begin(), next.begin() + keep);
-            RecordingSink sink;
-            MmshClient client(1, settings_, &sink, nullptr);
-            const auto written = Run(client, cut, false, 0, end);
-            std::vector<uint8_t> expected = header;
-            Append(expected, p1);
-            EXPECT_EQ(written, expected) << keep;
-            ASSERT_FALSE(sink.errors.empty());
-            EXPECT_EQ(sink.errors.back(), "read error");
-        }
+    struct Case {
+        ReadStatus end;
+        size_t keep;  // bytes of the next chunk before the body ends
+        std::string error;
+    };
+    // Only a clean end between chunks is a close by the server; an end
+    // inside a chunk or a failed transfer is a broken read.
+    const Case cases[] = {
+        {ReadStatus::End, 0, ClosedEarlyText(1)},  {ReadStatus::End, 6, "read error"},
+        {ReadStatus::End, 12, "read error"},       {ReadStatus::End, 500, "read error"},
+        {ReadStatus::Failed, 0, "read error"},     {ReadStatus::Failed, 6, "read error"},
+        {ReadStatus::Failed, 500, "read error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "keep " << c.keep << (c.end == ReadStatus::End ? " end" : " failed"));
+        std::vector<uint8_t> cut = body;
+        cut.insert(cut.end(), next.begin(), next.begin() + c.keep);
+        RecordingSink sink;
+        MmshClient client(1, settings_, &sink, nullptr);
+        const auto written = Run(client, cut, false, 0, c.end);
+        std::vector<uint8_t> expected = header;
+        Append(expected, p1);
+        EXPECT_EQ(written, expected);
+        EXPECT_EQ(sink.errors, std::vector<std::string>{c.error});
     }
 }
 
@@ -372,6 +416,23 @@ TEST_P(BodyTest, EmptyOrNegativeHeaderChunkWritesNothing) {
     }
 }
 
+TEST_P(BodyTest, StreamWithoutAHeaderWritesNothing) {
+    for (char first : {'D', 'E'}) {
+        SCOPED_TRACE(first);
+        std::vector<uint8_t> body = MakeChunk(first, first == 'D' ? MakePacket(0, 3200, 1) : std::vector<uint8_t>{});
+        Append(body, MakeChunk('D', MakePacket(100, 3200, 1)));
+        Append(body, EndChunk());
+        for (bool describeOnly : {true, false}) {
+            RecordingSink sink;
+            MmshClient client(1, settings_, &sink, nullptr);
+            EXPECT_TRUE(Run(client, body, describeOnly).empty());
+            EXPECT_TRUE(client.HeaderRejected());
+            EXPECT_EQ(client.BytesReceived(), 0u);
+            EXPECT_EQ(sink.errors, std::vector<std::string>{"not a stream: the server sent no header"});
+        }
+    }
+}
+
 TEST_P(BodyTest, LostFramingInTheDataPhaseIsAReadError) {
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader({}), 0x0C);
     Append(body, std::vector<uint8_t>(40, 'x'));
@@ -385,6 +446,7 @@ TEST_P(BodyTest, PlainBodyIsCopiedWithItsFirstBytes) {
     while (text.size() < 10000) text += "<!-- filler -->\r\n";
     const std::vector<uint8_t> body(text.begin(), text.end());
     MmshClient client(1, settings_, &sink_, nullptr);
+    client.SetPurpose(MmshClient::Purpose::MetaFile);
     // In the describe exchange too.
     EXPECT_EQ(Run(client, body, /*describeOnly=*/true, body.size()), body);
     EXPECT_EQ(client.Framing(), MmshClient::kFramingRaw);
@@ -404,6 +466,7 @@ TEST_P(BodyTest, PlainBodyStopsAtItsContentLength) {
     std::vector<uint8_t> body(9000);
     for (size_t i = 0; i < body.size(); ++i) body[i] = uint8_t('a' + i % 26);
     MmshClient client(1, settings_, &sink_, nullptr);
+    client.SetPurpose(MmshClient::Purpose::MetaFile);
     const auto written = Run(client, body, true, 5000);
     EXPECT_EQ(written, std::vector<uint8_t>(body.begin(), body.begin() + 5000));
     EXPECT_EQ(consumed_, 5000u);
@@ -412,6 +475,7 @@ TEST_P(BodyTest, PlainBodyStopsAtItsContentLength) {
 TEST_P(BodyTest, PlainBodyWithoutLengthRunsToTheEnd) {
     std::vector<uint8_t> body(7777, 'z');
     MmshClient client(1, settings_, &sink_, nullptr);
+    client.SetPurpose(MmshClient::Purpose::MetaFile);
     EXPECT_EQ(Run(client, body, true, 0), body);
     EXPECT_TRUE(sink_.errors.empty());
 }
@@ -421,6 +485,7 @@ TEST_P(BodyTest, TinyPlainBodiesAreCopied) {
         std::vector<uint8_t> body(n, 'q');
         RecordingSink sink;
         MmshClient client(1, settings_, &sink, nullptr);
+        client.SetPurpose(MmshClient::Purpose::MetaFile);
         EXPECT_EQ(Run(client, body, true, 0), body) << n;
         EXPECT_TRUE(sink.errors.empty()) << n;
     }
@@ -429,8 +494,61 @@ TEST_P(BodyTest, TinyPlainBodiesAreCopied) {
 TEST_P(BodyTest, PlainBodyBrokenOffIsAReadError) {
     std::vector<uint8_t> body(6000, 'r');
     MmshClient client(1, settings_, &sink_, nullptr);
+    client.SetPurpose(MmshClient::Purpose::MetaFile);
     EXPECT_EQ(Run(client, body, true, 0, ReadStatus::Failed), body);
     EXPECT_EQ(sink_.errors, std::vector<std::string>{"read error"});
+}
+
+// A plain body answering a stream request is copied only when it is an ASF
+// file or a playlist; anything else leaves the file untouched.
+TEST_P(BodyTest, PlainBodiesAnsweringAStreamRequest) {
+    auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+    std::vector<uint8_t> asfFile = kHeaderObjectGuid;
+    Append(asfFile, std::vector<uint8_t>(9000, 0x11));
+    const std::string asx = "<ASX version=\"3.0\"><Entry><Ref href=\"mms://example.invalid/a\"/></Entry></ASX>\r\n";
+    const std::string page = "<html><body>Sorry</body></html>\n";
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> body;
+        bool copied;
+        bool playlist;
+    };
+    const std::vector<Case> cases = {
+        {"ASF file", asfFile, true, false},
+        {"ASF header GUID cut short", std::vector<uint8_t>(kHeaderObjectGuid.begin(), kHeaderObjectGuid.end() - 1),
+         false, false},
+        {"ASX", bytes(asx + std::string(6000, ' ')), true, true},
+        {"ASX after BOM and blanks", bytes("\xEF\xBB\xBF \r\n\t<asx version=\"3.0\"></asx>"), true, true},
+        {"reference list", bytes("[Reference]\r\nRef1=http://example.invalid/a.asf\r\n"), true, true},
+        {"bare mms address", bytes("mms://example.invalid/live\r\n"), true, true},
+        {"bare mmsh address", bytes("\nMMSH://example.invalid/live"), true, true},
+        {"bare http address", bytes("http://example.invalid/a.asf"), true, true},
+        {"web page", bytes(page), false, false},
+        {"ASX not first", bytes(page + asx), false, false},
+        {"blanks past the bytes judged", bytes(std::string(MmshClient::kSniffSize, ' ') + asx), false, false},
+        {"ftp address", bytes("ftp://example.invalid/a.asf"), false, false},
+        {"one byte", bytes("<"), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool withLength : {false, true}) {
+            RecordingSink sink;
+            MmshClient client(1, settings_, &sink, nullptr);
+            const auto written = Run(client, c.body, true, withLength ? c.body.size() : 0);
+            EXPECT_EQ(client.Framing(), MmshClient::kFramingRaw);
+            EXPECT_EQ(client.BodyWasPlaylist(), c.playlist);
+            if (c.copied) {
+                EXPECT_EQ(written, c.body);
+                EXPECT_EQ(count_, c.body.size());
+                EXPECT_TRUE(sink.errors.empty()) << sink.errors.front();
+            } else {
+                EXPECT_TRUE(written.empty());
+                EXPECT_EQ(count_, 0u);
+                EXPECT_EQ(client.BytesReceived(), 0u);
+                EXPECT_EQ(sink.errors, std::vector<std::string>{"not a stream: the server sent an unknown body"});
+            }
+        }
+    }
 }
 
 TEST_P(BodyTest, EmptyBodyIsAReadError) {

@@ -72,8 +72,10 @@ public:
         password = r.password;
         return true;
     }
+    void OnCredentialsRefused(const std::string& site) override { refusedSites.push_back(site); }
     size_t asked = 0;
     std::vector<std::string> sites;
+    std::vector<std::string> refusedSites;
 
 private:
     std::vector<Reply> replies_;

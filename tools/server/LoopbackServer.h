@@ -77,6 +77,8 @@ struct StreamOptions {
 
     // -- MMS faults
     int mmsFirstHeaderFlags = -1;            // flags byte of the first of several header packets (-1: 0x04)
+    // -- MMSH faults
+    bool resetOnDrop = false;                // with dropAfterPackets: reset the connection instead of closing it
 };
 
 enum class Protocol { Mmsh, Mms };

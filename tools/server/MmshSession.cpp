@@ -1,5 +1,7 @@
 // The server side of one MMSH (HTTP) connection: one request, one answer,
 // then the connection closes (HTTP/1.0 style, whatever the client asked).
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -70,28 +72,32 @@ std::string DecodeBase64(const std::string& in) {
     return out;
 }
 
+enum class HeadRead { Ok, NotHttp, Failed };
+
 // Reads up to and including the empty line that ends the request head.
-// Accepts LF as well as CR LF line ends.
-bool ReadRequestHead(Connection& c, std::string& head) {
+// Accepts LF as well as CR LF line ends. A head that does not start with a
+// method name (a TLS handshake, say) is not HTTP.
+HeadRead ReadRequestHead(Connection& c, std::string& head) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
     uint8_t buffer[4096];
     for (;;) {
+        if (!head.empty() && (head[0] < 'A' || head[0] > 'Z')) return HeadRead::NotHttp;
         size_t end = head.find("\r\n\r\n");
         if (end != std::string::npos) {
             head.resize(end + 4);
-            return true;
+            return HeadRead::Ok;
         }
         end = head.find("\n\n");
         if (end != std::string::npos) {
             head.resize(end + 2);
-            return true;
+            return HeadRead::Ok;
         }
-        if (head.size() > kMaxRequestHead) return false;
+        if (head.size() > kMaxRequestHead) return HeadRead::Failed;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        if (c.WaitReadable(int(left.count())) != Connection::Wait::Readable) return false;
+        if (left.count() <= 0) return HeadRead::Failed;
+        if (c.WaitReadable(int(left.count())) != Connection::Wait::Readable) return HeadRead::Failed;
         ssize_t n = c.Recv(buffer, sizeof buffer);
-        if (n <= 0) return false;
+        if (n <= 0) return HeadRead::Failed;
         head.append(reinterpret_cast<const char*>(buffer), size_t(n));
     }
 }
@@ -237,10 +243,17 @@ void StreamPlay(Connection& c, const Mount& mount, uint32_t clientId) {
         }
         c.Server().UpdateConnection(id, [](ConnectionRecord& r) { r.dropped = true; });
         c.Server().Log(id, "dropped after " + std::to_string(sent) + " packets");
+        if (o.resetOnDrop) c.Reset();
     };
+    auto stall = [&] {
+        c.Server().Log(id, "stalled after " + std::to_string(sent) + " packets");
+        HoldOpen(c);
+    };
+    const bool stalls = o.stallAfterPackets >= 0;
     while (feed.Next(packet)) {
         if (o.pacing == Pacing::Realtime && !PaceTo(c, feed.Due(packet))) return;
         if (o.dropAfterPackets >= 0 && sent == uint64_t(o.dropAfterPackets)) return drop(&packet);
+        if (stalls && sent == uint64_t(o.stallAfterPackets)) return stall();
         chunk = MmshChunkHead(kChunkData, uint16_t(8 + packet.length), packet.index);
         chunk.insert(chunk.end(), packet.data, packet.data + packet.length);
         if (!c.Send(chunk)) return;
@@ -248,6 +261,7 @@ void StreamPlay(Connection& c, const Mount& mount, uint32_t clientId) {
         c.Server().UpdateConnection(id, [](ConnectionRecord& r) { ++r.dataPacketsSent; });
     }
     if (o.dropAfterPackets >= 0 && sent == uint64_t(o.dropAfterPackets)) return drop(nullptr);
+    if (stalls && sent == uint64_t(o.stallAfterPackets)) return stall();
     if (!c.Send(MmshEndChunk())) return;
     c.Server().UpdateConnection(id, [](ConnectionRecord& r) { r.completed = true; });
     c.Server().Log(id, "play done, " + std::to_string(sent) + " packets");
@@ -256,13 +270,28 @@ void StreamPlay(Connection& c, const Mount& mount, uint32_t clientId) {
 
 }  // namespace
 
+void Connection::Reset() {
+    // A zero linger time makes the close send a reset instead of a FIN.
+    linger hard{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+}
+
 void RunMmshSession(Connection& c) {
     auto& server = c.Server();
     const uint64_t id = c.Id();
     std::string head;
-    if (!ReadRequestHead(c, head)) {
-        server.Log(id, "no complete request");
-        return;
+    switch (ReadRequestHead(c, head)) {
+        case HeadRead::Ok:
+            break;
+        case HeadRead::NotHttp:
+            // What a web server does with a TLS handshake on its plain port.
+            server.Log(id, "not an HTTP request");
+            SendError(c, 400);
+            c.Finish();
+            return;
+        case HeadRead::Failed:
+            server.Log(id, "no complete request");
+            return;
     }
     HttpRequestRecord request = ParseRequest(head, id);
     c.servedRequest = true;

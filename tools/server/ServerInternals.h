@@ -112,6 +112,10 @@ public:
     // are not lost to a reset.
     void Finish();
 
+    // -- MMSH faults
+    // Makes the coming close reset the connection (RST) rather than end it.
+    void Reset();
+
     bool peerClosed = false;
     bool servedRequest = false;  // an HTTP request was read, or an MMS file asked for
 
