@@ -216,30 +216,35 @@ void CmmsThread::RecordReference(const std::string& reference, const std::string
         RecordStream(reference, name, kind);
 }
 
-void CmmsThread::RecordPlaylist(const std::string& reference) {
+bool CmmsThread::EnterPlaylist(const std::string& reference) {
     const std::string key = PlaylistKey(reference);
     const std::string shown = ReferenceForNotice(reference);
     if (std::find(playlistChain_.begin(), playlistChain_.end(), key) != playlistChain_.end()) {
         Notice("skipped playlist that refers to itself: " + shown);
-        return;
+        return false;
     }
     if (static_cast<int>(playlistChain_.size()) >= kMaxPlaylistDepth) {
         Notice("skipped playlist nested more than " + std::to_string(kMaxPlaylistDepth) + " levels deep: " + shown);
-        return;
+        return false;
     }
     // Sibling entries naming one playlist would otherwise multiply with
     // every level of nesting.
     if (playlistsRead_.count(key) != 0) {
         Notice("skipped playlist already read in this job: " + shown);
-        return;
+        return false;
     }
     if (static_cast<int>(playlistsRead_.size()) >= kMaxJobPlaylists) {
         boundReached_ = true;
         Notice("stopped after reading " + std::to_string(kMaxJobPlaylists) + " playlists, the most one job reads");
-        return;
+        return false;
     }
     playlistsRead_.insert(key);
     playlistChain_.push_back(key);
+    return true;
+}
+
+void CmmsThread::RecordPlaylist(const std::string& reference) {
+    if (!EnterPlaylist(reference)) return;
     if (HoldsNetworkScheme(reference))
         DownloadPlaylist(reference);
     else
@@ -265,7 +270,7 @@ void CmmsThread::DownloadPlaylist(const std::string& reference) {
         ReportError("File Creation Error");
         return;
     }
-    mmsh_.Record(&file, reference);
+    mmsh_.Fetch(&file, reference);
     CloseOutput(file, path);
     // Nothing downloaded leaves whatever was at the path before: never read
     // that instead.
@@ -323,6 +328,7 @@ void CmmsThread::RecordStream(const std::string& reference, const std::string& n
         return;
     }
     ++streamsStarted_;
+    lastPullByMmsh_ = false;
     OutputFile file;
     OutputClaim claim;  // held until the file is closed
     std::string path;
@@ -332,6 +338,13 @@ void CmmsThread::RecordStream(const std::string& reference, const std::string& n
     streamTime_.store(0);
     PullStream(reference, kind, file);
     CloseOutput(file, path);
+    // A stream address that the server answered with a playlist: the file
+    // holds that playlist, whose entries are recorded in turn.
+    if (lastPullByMmsh_ && mmsh_.BodyWasPlaylist() && file.Committed() && path != kStandardOutput && !stop_.load() &&
+        EnterPlaylist(reference)) {
+        ReadPlaylistFile(path, true, reference);
+        playlistChain_.pop_back();
+    }
 }
 
 bool CmmsThread::OpenOutput(const std::string& reference, const std::string& name, OutputFile& file,
@@ -399,6 +412,7 @@ void CmmsThread::PullStream(const std::string& reference, MediaRefKind kind, Out
             ClearError();
         }
         ++ran;
+        lastPullByMmsh_ = useMmsh;
         got = useMmsh ? mmsh_.Record(&file, reference) : mms_.Record(&file, reference);
         if (got != 0) break;
     }

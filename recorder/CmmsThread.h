@@ -131,6 +131,10 @@ private:
     void ClearError();
     // Neither stopped nor past the job's bounds.
     bool GoingOn() const { return !stop_.load() && !boundReached_; }
+    // Checks a playlist against the job's bounds and what it has read; true
+    // when it is to be read (the caller pops playlistChain_ afterwards).
+    bool EnterPlaylist(const std::string& reference);
+    bool lastPullByMmsh_ = false;  // the stream's last attempt was the MMSH client's
     void RecordPlaylist(const std::string& reference);
     void DownloadPlaylist(const std::string& reference);
     void RecordStream(const std::string& reference, const std::string& name, MediaRefKind kind);

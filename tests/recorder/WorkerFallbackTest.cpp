@@ -133,8 +133,10 @@ TEST_P(WorkerBothFail, ShowsBothFailures) {
 
 INSTANTIATE_TEST_SUITE_P(
     FirstProtocol, WorkerBothFail,
-    ::testing::Values(BothFail{"MmsFirst", "mms", "MMS: connect failed !!; MMSH: connect error"},
-                      BothFail{"MmshFirst", "http", "MMSH: connect error; MMS: connect failed !!"}),
+    ::testing::Values(BothFail{"MmsFirst", "mms",
+                               "MMS: connect failed !!: connection refused; MMSH: connect error: connection refused"},
+                      BothFail{"MmshFirst", "http",
+                               "MMSH: connect error: connection refused; MMS: connect failed !!: connection refused"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A second protocol that records nothing without a word is named beside
@@ -151,7 +153,7 @@ TEST_F(WorkerTest, SilentSecondProtocolIsNamedBesideTheFirstFailure) {
     auto worker = MakeWorker(server_.MmshUrl("gone.asf"), "");
     Run(*worker);
     EXPECT_TRUE(worker->ErrorFlag());
-    EXPECT_EQ(worker->GetErrorText(), "MMSH: Not Found; MMS: nothing recorded");
+    EXPECT_EQ(worker->GetErrorText(), "MMSH: Not Found: HTTP 404 Not Found; MMS: nothing recorded");
     EXPECT_TRUE(base_.Names().empty());
     ExpectFinishedOnceAndLast();
 }
@@ -165,7 +167,7 @@ TEST_F(WorkerTest, HttpsIsRecordedOverMmshOnly) {
     auto worker = MakeWorker(url, "");
     Run(*worker);
     EXPECT_TRUE(worker->ErrorFlag());
-    EXPECT_EQ(worker->GetErrorText(), "connect error");
+    EXPECT_EQ(worker->GetErrorText(), "connect error: connection refused");
     EXPECT_EQ(log_.ConnectingTo(url), 1u);
     ExpectFinishedOnceAndLast();
 }

@@ -381,5 +381,30 @@ TEST_F(WorkerPlaylist, NetworkPlaylistNamesOnlyNetworkAddresses) {
     ExpectFinishedOnceAndLast();
 }
 
+// A stream address the server answers with a playlist is read as one; a
+// web page is no recording and leaves no file.
+TEST_F(WorkerPlaylist, StreamAddressAnsweredWithAPlaylistOrAPageIsHandledAsWhatItIs) {
+    Serve(server_, "clip.asf", "clip.asf");
+    StartBoth();
+    const std::string asx = Asx({server_.MmshUrl("clip.asf")});
+    ServeText(server_, "show.asf", asx);
+    const std::string page = "<html><body>Stream moved</body></html>";
+    server_.ServeBody("page.asf", Bytes(page.begin(), page.end()), "text/html; charset=utf-8");
+
+    auto worker = MakeWorker(server_.MmshUrl("show.asf"), "");
+    Run(*worker);
+    EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+    EXPECT_EQ(base_.Names(), (std::vector<std::string>{"clip.asf", "show.asf"}));
+    EXPECT_TRUE(ReadFileBytes(base_.File("show.asf")) == Bytes(asx.begin(), asx.end()));
+    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == HeaderAndPackets(clip_));
+
+    auto pageWorker = MakeWorker(server_.MmshUrl("page.asf"), "");
+    Run(*pageWorker);
+    EXPECT_TRUE(pageWorker->ErrorFlag());
+    EXPECT_EQ(pageWorker->GetErrorText().rfind("MMSH: not a stream: the server sent text/html; MMS: ", 0), 0u)
+        << pageWorker->GetErrorText();
+    EXPECT_EQ(base_.Names(), (std::vector<std::string>{"clip.asf", "show.asf"}));
+}
+
 }  // namespace
 }  // namespace larkspan::e2e
