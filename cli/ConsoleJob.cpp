@@ -2,29 +2,19 @@
 
 #include <filesystem>
 
+#include "cli/Options.h"
 #include "media/MediaRefKind.h"
 
 namespace larkspan::cli {
 
-namespace {
-// True when a file the job wrote, other than a downloaded playlist, holds
-// any bytes. A client that was hung up on before the stream began reports
-// no error, yet nothing was recorded.
-bool RecordedAnything(const CmmsThread& worker) {
-    for (const std::string& path : worker.OutputPaths()) {
-        if (ClassifyMediaRef(path) & refkind::PlaylistExtMask) continue;
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(path, ec);
-        if (!ec && size > 0) return true;
-    }
-    return false;
+std::string DisplayPath(const std::string& path) {
+    return path == kStandardOutput ? std::string("standard output") : path;
 }
-}  // namespace
 
 ConsoleJob::ConsoleJob(std::uint16_t number, const std::string& source, const std::string& name,
                        const std::string& fixedOutput, const RecorderSettings& settings, TerminalLock* lock,
                        OverwritePolicy policy, const std::string& user, const std::string& password)
-    : questions_(lock, policy, user, password) {
+    : questions_(lock, policy, user, password), toStandardOutput_(fixedOutput == kStandardOutput) {
     RecordJob job;
     job.notifyWindow = this;
     job.jobNumber = number;
@@ -36,8 +26,15 @@ ConsoleJob::ConsoleJob(std::uint16_t number, const std::string& source, const st
 }
 
 ConsoleJob::~ConsoleJob() {
+    questions_.CancelPending();
     worker_->Stop();
     worker_->Join();
+}
+
+void ConsoleJob::Stop() {
+    stopRequested_.store(true);
+    questions_.CancelPending();
+    worker_->Stop();
 }
 
 void ConsoleJob::PostRecordStatus(RecordStatus status, std::uint16_t) {
@@ -52,9 +49,16 @@ void ConsoleJob::PostRecordStatus(RecordStatus status, std::uint16_t) {
         std::string path = worker_->OutputPath();
         if (path != lastPath_) {
             lastPath_ = path;
-            messages_.push_back("recording to " + path);
+            messages_.push_back("recording to " + DisplayPath(path));
         }
+    } else if (status == RecordStatus::Notice) {
+        // The texts come with AddNotices once the worker hands them over.
     }
+}
+
+void ConsoleJob::AddNotices(const std::vector<std::string>& texts) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& text : texts) messages_.push_back("note: " + text);
 }
 
 std::vector<std::string> ConsoleJob::TakeMessages() {
@@ -64,17 +68,39 @@ std::vector<std::string> ConsoleJob::TakeMessages() {
     return out;
 }
 
+std::uint64_t ConsoleJob::SizeOf(const std::string& path) const {
+    if (toStandardOutput_ && path == kStandardOutput) return worker_->BytesWritten();
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+// True when a file the job wrote, other than a downloaded playlist or a file
+// kept as it was, holds any bytes. A client that was hung up on before the
+// stream began reports no error, yet nothing was recorded.
+bool ConsoleJob::RecordedAnything() const {
+    for (const std::string& path : worker_->OutputPaths()) {
+        if ((ClassifyMediaRef(path) & refkind::PlaylistExtMask) || questions_.WasSkipped(path)) continue;
+        if (SizeOf(path) > 0) return true;
+    }
+    return false;
+}
+
 // A file kept because nobody could allow the overwrite is a recording not
-// made; --no-clobber or the user's own Cancel is not a failure.
+// made; --no-clobber or the user's own Cancel or Skip is not a failure.
 bool ConsoleJob::Failed() const {
     if (worker_->ErrorFlag() || questions_.OverwriteUnanswered()) return true;
-    return !worker_->StopFlag() && !RecordedAnything(*worker_);
+    if (stopRequested_.load() || worker_->StopFlag() || RecordedAnything()) return false;
+    return questions_.Skipped() == 0;
 }
 
 std::string ConsoleJob::Outcome() const {
     if (worker_->ErrorFlag()) return worker_->GetErrorText();
+    if (stopRequested_.load()) return "Cancelled";
+    const bool recorded = RecordedAnything();
+    if (!recorded && questions_.Skipped() > 0) return "Skipped, the file exists";
     if (worker_->StopFlag()) return "Cancelled";
-    if (!RecordedAnything(*worker_)) return "Nothing recorded";
+    if (!recorded) return "Nothing recorded";
     return "Completed";
 }
 

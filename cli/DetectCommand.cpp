@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/PrintableText.h"
+#include "cli/ProgressDisplay.h"
 #include "cli/Terminal.h"
 #include "detect/AddressDetector.h"
 #include "detect/RunDetection.h"
@@ -32,6 +34,10 @@ public:
     }
     void ShowDetectionMessage(const std::string& text) override { Push({Event::Message, {}, text}); }
 
+    bool Empty() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return events_.empty();
+    }
     std::deque<Event> Take() {
         std::lock_guard<std::mutex> lock(mutex_);
         std::deque<Event> out;
@@ -56,8 +62,8 @@ public:
         if (!HaveInteractiveTerminal()) return 0;
         std::fprintf(stderr, "Select Adapter:\n");
         for (size_t i = 0; i < adapters.size(); ++i)
-            std::fprintf(stderr, "  %zu) %s%s%s\n", i + 1, adapters[i].name.c_str(),
-                         adapters[i].description.empty() ? "" : " - ", adapters[i].description.c_str());
+            std::fprintf(stderr, "  %zu) %s%s%s\n", i + 1, Printable(adapters[i].name).c_str(),
+                         adapters[i].description.empty() ? "" : " - ", Printable(adapters[i].description).c_str());
         std::string answer;
         if (!ReadTerminalLine("Interface [1]: ", false, answer)) return std::nullopt;
         if (answer.empty()) return 0;
@@ -70,7 +76,7 @@ public:
 
 }  // namespace
 
-int RunDetectCommand(const Options& options, const std::atomic<int>& interrupts,
+int RunDetectCommand(const Options& options, const std::atomic<int>& interrupts, TerminalLock& terminal,
                      const std::function<void(const std::string&)>& onDetected,
                      const std::function<void()>& poll) {
     ConsoleDetectionSink sink;
@@ -87,19 +93,25 @@ int RunDetectCommand(const Options& options, const std::atomic<int>& interrupts,
 
     bool cleared = false;
     auto drain = [&] {
-        for (auto& e : sink.Take()) {
+        // Nothing is printed over a question; the progress lines of
+        // recordings started here make way.
+        std::unique_lock<std::mutex> screen(terminal.mutex, std::try_to_lock);
+        if (!screen.owns_lock()) return;
+        std::deque<ConsoleDetectionSink::Event> events = sink.Take();
+        if (!events.empty() && terminal.display) terminal.display->Clear();
+        for (auto& e : events) {
             switch (e.kind) {
             case ConsoleDetectionSink::Event::Address:
-                std::printf("%s\n", e.url.c_str());
+                std::printf("%s\n", Printable(e.url).c_str());
                 std::fflush(stdout);
                 if (onDetected) onDetected(e.url);
                 break;
             case ConsoleDetectionSink::Event::Title:
-                std::printf("%s\ttitle: %s\n", e.url.c_str(), e.text.c_str());
+                std::printf("%s\ttitle: %s\n", Printable(e.url).c_str(), Printable(e.text).c_str());
                 std::fflush(stdout);
                 break;
             case ConsoleDetectionSink::Event::Message:
-                std::fprintf(stderr, "larkspan-rec: %s\n", e.text.c_str());
+                std::fprintf(stderr, "larkspan-rec: %s\n", Printable(e.text).c_str());
                 break;
             }
         }
@@ -114,7 +126,12 @@ int RunDetectCommand(const Options& options, const std::atomic<int>& interrupts,
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     capture.join();
-    drain();
+    // Whatever the capture found last is printed even if a question is up.
+    while (!sink.Empty()) {
+        drain();
+        if (poll) poll();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     if (interrupts.load() > 0) return 130;
     return result.load() == 0 ? 0 : result.load() == 2 ? 130 : 1;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/Options.h"
+#include "cli/TerminalQuestions.h"
 
 namespace larkspan::cli {
 
@@ -11,8 +12,9 @@ namespace larkspan::cli {
 // machine request (with its title once seen), until interrupted or, for
 // --pcap, the end of the file. onDetected, when given, is called on the main
 // thread for each new address (--record starts a recording there) and
-// poll() is called about ten times a second. Returns the exit status.
-int RunDetectCommand(const Options& options, const std::atomic<int>& interrupts,
+// poll() is called about ten times a second. Nothing is printed while a
+// question holds the terminal. Returns the exit status.
+int RunDetectCommand(const Options& options, const std::atomic<int>& interrupts, TerminalLock& terminal,
                      const std::function<void(const std::string&)>& onDetected,
                      const std::function<void()>& poll);
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <string>
@@ -14,7 +15,9 @@
 namespace larkspan::cli {
 
 // The recordings of one command-line run: sources wait their turn, at most
-// --jobs run at once, each finished one is reported with its outcome.
+// --jobs run at once, each finished one is reported with its outcome and
+// then let go (with its worker and the clients' buffers), so that a long
+// --detect --record run does not grow with every stream.
 class JobQueue {
 public:
     JobQueue(const Options& options, const RecorderSettings& settings, ProgressDisplay& display,
@@ -23,23 +26,26 @@ public:
 
     void Add(const std::string& source);
     // Starts waiting jobs (none once interrupted; running ones are stopped),
-    // reports finished ones and redraws progress. True while anything is
-    // running or waiting.
+    // reports finished ones and redraws progress; while a question is on
+    // the terminal nothing is printed. True while anything is running or
+    // waiting.
     bool Poll(bool interrupted);
     int Failures() const { return failures_; }
+    // Jobs started and not yet reported.
+    size_t JobsHeld() const { return running_.size(); }
 
 private:
-    void Finish(ConsoleJob* job);
-    void DrainMessages(ConsoleJob* job);
+    void Finish(ConsoleJob& job);
+    void DrainMessages(ConsoleJob& job);
 
     const Options& options_;
     const RecorderSettings& settings_;
     ProgressDisplay& display_;
     TerminalLock& terminal_;
     const OverwritePolicy policy_;
+    std::FILE* const summary_;  // where the line per finished job goes
     std::deque<std::string> waiting_;
-    std::vector<std::unique_ptr<ConsoleJob>> jobs_;
-    std::vector<ConsoleJob*> running_;
+    std::vector<std::unique_ptr<ConsoleJob>> running_;
     std::uint16_t number_ = 0;
     int failures_ = 0;
     bool stopping_ = false;

@@ -26,15 +26,19 @@ const char* UsageText() {
            "to local .asf files.\n"
            "\n"
            "Options:\n"
-           "  -o, --output FILE      write the stream to exactly FILE (one source only)\n"
+           "  -o, --output FILE      write the stream to exactly FILE (one source only);\n"
+           "                         - writes it to standard output (messages go to standard error)\n"
            "  -n, --name NAME        name of the recording (playlist entries: NAME0, NAME1, ...)\n"
            "  -d, --dir DIR          folder for recordings (overrides the settings)\n"
            "  -t, --max-time SECS    stop at SECS seconds of stream time\n"
            "  -s, --max-size MB      stop at MB megabytes (1048576 bytes) written\n"
+           "      --timeout SECS     give up after SECS seconds without data from the server\n"
+           "                         (0: wait for ever; default from the settings, 30)\n"
            "  -u, --user USER        user name for servers that ask for one\n"
            "  -p, --password PASS    password for servers that ask for one\n"
            "  -y, --yes              overwrite existing files without asking\n"
-           "      --no-clobber       never overwrite: skip sources whose file exists\n"
+           "      --no-clobber       never overwrite: skip the sources and playlist entries\n"
+           "                         whose file exists\n"
            "  -j, --jobs N           record up to N sources at once (default 1)\n"
            "  -q, --quiet            no progress line\n"
            "      --detect           watch network traffic for stream addresses\n"
@@ -45,7 +49,8 @@ const char* UsageText() {
            "      --version          show the version\n"
            "\n"
            "Exit status: 0 success, 1 a recording failed (or an existing file was kept\n"
-           "because nobody could confirm overwriting it), 2 bad usage, 130 interrupted.\n";
+           "because nobody could confirm overwriting it), 2 bad usage, 130 interrupted\n"
+           "(Ctrl-C), 143 terminated (SIGTERM).\n";
 }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
@@ -103,6 +108,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             if (!needInt(1, o.maxTime)) return false;
         } else if (arg == "-s" || arg == "--max-size") {
             if (!needInt(1, o.maxSize)) return false;
+        } else if (arg == "--timeout") {
+            if (!needInt(0, o.timeout)) return false;
         } else if (arg == "-u" || arg == "--user") {
             if (!needValue(o.user)) return false;
         } else if (arg == "-p" || arg == "--password") {
@@ -162,6 +169,10 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     }
     if (!o.output.empty() && o.sources.size() != 1) {
         error = "--output takes exactly one source";
+        return false;
+    }
+    if (o.ToStandardOutput() && o.jobs > 1) {
+        error = "--output - records one stream; it does not go with --jobs";
         return false;
     }
     return true;

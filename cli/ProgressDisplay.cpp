@@ -1,6 +1,7 @@
 #include "cli/ProgressDisplay.h"
 
 #include "cli/ConsoleJob.h"
+#include "cli/PrintableText.h"
 #include "cli/Terminal.h"
 
 namespace larkspan::cli {
@@ -26,6 +27,8 @@ void ProgressDisplay::Message(const std::string& text) {
     std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);
 }
+
+void ProgressDisplay::Forget(int jobNumber) { rates_.erase(jobNumber); }
 
 double ProgressDisplay::RateOf(const ConsoleJob& job) {
     auto now = std::chrono::steady_clock::now();
@@ -60,7 +63,7 @@ double ProgressDisplay::RateOf(const ConsoleJob& job) {
 std::string ProgressDisplay::Line(const ConsoleJob& job, double rate) {
     std::string line = "[" + std::to_string(job.Number()) + "] ";
     const CmmsThread& w = job.Worker();
-    if (w.BytesWritten() == 0) return line + "connecting to " + w.CurrentReference();
+    if (w.BytesWritten() == 0) return line + "connecting to " + Printable(w.CurrentReference());
     line += FormatBytes(w.BytesWritten());
     if (w.DurationMs() > 0) {
         char pct[16];

@@ -11,6 +11,8 @@ class ConsoleJob;
 
 // Shows one progress line per running job. On a terminal the lines are
 // redrawn in place; otherwise a plain line per job is printed now and then.
+// The caller holds the TerminalLock's mutex around every call, so that no
+// question is on screen meanwhile.
 class ProgressDisplay {
 public:
     ProgressDisplay(std::FILE* out, bool terminal, bool quiet);
@@ -21,6 +23,8 @@ public:
     void Update(const std::vector<ConsoleJob*>& running, bool force = false);
     // Removes the progress lines from the terminal.
     void Clear();
+    // Drops what was kept to measure a finished job's rate.
+    void Forget(int jobNumber);
 
     static std::string Line(const ConsoleJob& job, double bytesPerSecond);
 

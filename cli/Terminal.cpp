@@ -1,9 +1,13 @@
 #include "cli/Terminal.h"
 
-#include <cstdio>
-#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 
 namespace larkspan::cli {
 
@@ -11,15 +15,51 @@ bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 bool HaveInteractiveTerminal() {
     if (::isatty(STDIN_FILENO) != 1) return false;
-    int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY);
+    int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
     ::close(fd);
     return true;
 }
 
-bool ReadTerminalLine(const std::string& prompt, bool secret, std::string& line) {
+namespace {
+// Read by the signal handler: set once, before any handler is installed.
+WakeEvent* g_interrupt = nullptr;
+
+bool IsRaised(int fd) {
+    if (fd < 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0;
+}
+}  // namespace
+
+WakeEvent::WakeEvent() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+WakeEvent::~WakeEvent() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void WakeEvent::Raise() {
+    const uint64_t one = 1;
+    if (fd_ >= 0) (void)!::write(fd_, &one, sizeof one);
+}
+
+bool WakeEvent::Raised() const { return IsRaised(fd_); }
+
+void PrepareTerminalInterrupt() {
+    if (!g_interrupt) g_interrupt = new WakeEvent();
+}
+
+void RaiseTerminalInterrupt() {
+    if (g_interrupt) g_interrupt->Raise();
+}
+
+bool ReadTerminalLine(const std::string& prompt, bool secret, std::string& line, const WakeEvent* cancel) {
+    line.clear();
+    const int interruptFd = g_interrupt ? g_interrupt->Fd() : -1;
+    const int cancelFd = cancel ? cancel->Fd() : -1;
+    if (IsRaised(interruptFd) || IsRaised(cancelFd)) return false;
     if (!HaveInteractiveTerminal()) return false;
-    int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY);
+    int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
     (void)!::write(fd, prompt.data(), prompt.size());
     termios saved{};
@@ -29,11 +69,23 @@ bool ReadTerminalLine(const std::string& prompt, bool secret, std::string& line)
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         restore = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
     }
-    line.clear();
     bool ok = false;
-    char c;
+    bool woken = false;
     while (true) {
-        ssize_t n = ::read(fd, &c, 1);
+        // Negative descriptors are left out by poll.
+        pollfd wait[3] = {{fd, POLLIN, 0}, {interruptFd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        if (::poll(wait, 3, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if ((wait[1].revents | wait[2].revents) & POLLIN) {
+            woken = true;
+            break;
+        }
+        if (wait[0].revents == 0) continue;
+        char c;
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) break;
         if (c == '\n' || c == '\r') {
             ok = true;
@@ -41,11 +93,11 @@ bool ReadTerminalLine(const std::string& prompt, bool secret, std::string& line)
         }
         if (line.size() < 4096) line.push_back(c);
     }
-    if (restore) {
-        ::tcsetattr(fd, TCSAFLUSH, &saved);
-        (void)!::write(fd, "\n", 1);
-    }
+    if (restore) ::tcsetattr(fd, TCSAFLUSH, &saved);
+    // The answer's own line break was not echoed, or never came.
+    if (restore || woken) (void)!::write(fd, "\n", 1);
     ::close(fd);
+    if (!ok) line.clear();
     return ok;
 }
 

@@ -39,6 +39,7 @@ const char* kUsage =
     "  --user U --password P    basic authentication (MMSH)\n"
     "  --drop-after N           close the connection after N data packets\n"
     "  --drop-mid-chunk         with --drop-after: send half of the next packet first\n"
+    "  --stall-after N          after N data packets send nothing more, connection kept open\n"
     "  --never-send             read requests/commands, then send nothing\n"
     "  --ping-every N           MMS: a Ping after every N data packets\n"
     "  --header-packet-size N   MMS: split the header into packets of N bytes\n"
@@ -126,6 +127,8 @@ int main(int argc, char** argv) {
             options.dropAfterPackets = Number(a, value());
         } else if (a == "--drop-mid-chunk") {
             options.dropMidChunk = true;
+        } else if (a == "--stall-after") {
+            options.stallAfterPackets = Number(a, value());
         } else if (a == "--never-send") {
             options.neverSend = true;
         } else if (a == "--ping-every") {

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <sstream>
 
+#include "protocols/StreamErrors.h"
 #include "tests/cli/CliFixture.h"
 
 namespace larkspan::e2e {
@@ -46,6 +47,97 @@ INSTANTIATE_TEST_SUITE_P(Cli, CliWholeStream, ::testing::Combine(::testing::Valu
                              return ViaName(std::get<0>(info.param)) +
                                     (std::get<1>(info.param) ? "TrimmedPackets" : "WholePackets");
                          });
+
+// ---- the stream on standard output
+
+class CliStandardOutput : public CliTest, public ::testing::WithParamInterface<Via> {};
+
+// Piped into a file, the stream is what a recording to a file holds before
+// its header could be rewritten: the header and the padded packets. Nothing
+// else reaches standard output.
+TEST_P(CliStandardOutput, IsTheHeaderAndThePaddedPackets) {
+    StreamOptions trimmed;
+    trimmed.trimPadding = true;
+    Serve("clip.asf", "clip.asf", trimmed);
+    StartBoth();
+    auto p = Rec({"-o", "-", Url(GetParam(), "clip.asf")});
+    ASSERT_EQ(p->ExitCode(), 0) << "exit " << p->ExitCode() << "\n--- stderr\n" << p->Err();
+    const std::string out = p->Out();
+    const Bytes got(out.begin(), out.end()), want = HeaderAndPackets(clip_);
+    EXPECT_TRUE(got == want) << FirstDifference(got, want);
+    EXPECT_NE(p->Err().find("standard output: Completed"), std::string::npos) << p->Err();
+    EXPECT_FALSE(Exists(Out("-")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliStandardOutput, ::testing::Values(Via::Mmsh, Via::Mms),
+                         [](const auto& info) { return ViaName(info.param); });
+
+// ---- a server that stops sending
+
+class CliStall : public CliTest, public ::testing::WithParamInterface<Via> {};
+
+// --timeout 1: one second without a byte ends the recording with what came.
+TEST_P(CliStall, GivesUpAfterTheTimeOut) {
+    StreamOptions stalling;
+    stalling.stallAfterPackets = 10;
+    Serve("clip.asf", "clip.asf", stalling);
+    StartBoth();
+    const std::string file = Out("stalled.asf");
+    auto p = Rec({"-o", file, "--timeout", "1", Url(GetParam(), "clip.asf")});
+    EXPECT_EQ(p->ExitCode(), 1) << Report(*p);
+    EXPECT_NE(p->Out().find(file + ": " + IdleTimeoutText(1) + " ("), std::string::npos) << Report(*p);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliStall, ::testing::Values(Via::Mmsh, Via::Mms),
+                         [](const auto& info) { return ViaName(info.param); });
+
+// --timeout 0 never gives up, which leaves a whole stream whole.
+TEST_F(CliTest, NoTimeOutRecordsTheWholeStream) {
+    Serve("clip.asf", "clip.asf");
+    StartBoth();
+    const std::string file = Out("out.asf");
+    auto p = Rec({"-o", file, "--timeout", "0", server_.MmshUrl("clip.asf")});
+    ASSERT_EQ(p->ExitCode(), 0) << Report(*p);
+    EXPECT_TRUE(ReadFileBytes(file) == HeaderAndPackets(clip_));
+}
+
+// ---- a disk that fills
+
+// A file-size limit makes a write fail: the program is not killed by
+// SIGXFSZ, and the failure is reported.
+TEST_F(CliTest, FileSizeLimitIsAWriteError) {
+    Serve("clip.asf", "clip.asf");
+    StartBoth();
+    const std::string file = Out("big.asf");
+    RecProcess p({"-o", file, server_.MmshUrl("clip.asf")}, home_.Path());
+    p.LimitFileSize(200000);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(p.Wait(kBound));
+    EXPECT_EQ(p.TermSignal(), 0) << Report(p);
+    EXPECT_EQ(p.ExitCode(), 1) << Report(p);
+    EXPECT_NE(p.Out().find(file + ": File Write Error"), std::string::npos) << Report(p);
+}
+
+// ---- text from the network
+
+// An address from a playlist with escape sequences in it and a password:
+// what is printed has neither.
+TEST_F(CliTest, PrintsNoControlCharactersAndNoPassword) {
+    StartBoth();
+    const std::string host = "127.0.0.1:" + std::to_string(server_.MmshPort());
+    const std::string entry = "http://bob:hunter2@" + host + "/x&#27;]0;owned&#7;.asf";
+    const std::string text = "<ASX version=\"3.0\"><Entry><Ref href=\"" + entry + "\"/></Entry></ASX>";
+    server_.ServeBody("list.asx", Bytes(text.begin(), text.end()), "video/x-ms-asf");
+    TempFolder dir("cli-out");
+    auto p = Rec({"--dir", dir.Path(), server_.MmshUrl("list.asx")});
+    for (const std::string& shown : {p->Out(), p->Err()}) {
+        EXPECT_EQ(shown.find('\x1b'), std::string::npos) << Report(*p);
+        EXPECT_EQ(shown.find('\x07'), std::string::npos) << Report(*p);
+        EXPECT_EQ(shown.find("hunter2"), std::string::npos) << Report(*p);
+    }
+    EXPECT_NE(p->Err().find("connecting to http://bob:***@" + host + "/x\\x1b]0;owned\\x07.asf"), std::string::npos)
+        << Report(*p);
+}
 
 // ---- limits on a live broadcast
 
@@ -160,15 +252,22 @@ TEST_F(CliTest, WrongPasswordWithoutATerminalFails) {
 
 // ---- interrupt
 
-class CliInterrupt : public CliTest, public ::testing::WithParamInterface<Via> {};
+struct InterruptCase {
+    Via via;
+    int signal;
+    int exitCode;  // 128 + the signal
+};
+
+class CliInterrupt : public CliTest, public ::testing::WithParamInterface<InterruptCase> {};
 
 TEST_P(CliInterrupt, KeepsWhatWasReceived) {
+    const InterruptCase& c = GetParam();
     StreamOptions paced;
     paced.pacing = testserver::Pacing::Realtime;
     Serve("clip.asf", "clip.asf", paced);
     StartBoth();
     const std::string file = Out("cut.asf");
-    auto p = Launch({"-o", file, Url(GetParam(), "clip.asf")});
+    auto p = Launch({"-o", file, Url(c.via, "clip.asf")});
     // About two seconds of the stream have been sent.
     const bool flowing = WaitUntil(
         [&] {
@@ -179,9 +278,10 @@ TEST_P(CliInterrupt, KeepsWhatWasReceived) {
         std::chrono::seconds(30));
     ASSERT_TRUE(flowing);
     ASSERT_TRUE(p->Running()) << Report(*p);
-    p->Signal(SIGINT);
+    p->Signal(c.signal);
     ASSERT_TRUE(p->Wait(kBound));
-    EXPECT_EQ(p->ExitCode(), 130) << Report(*p);
+    EXPECT_EQ(p->ExitCode(), c.exitCode) << Report(*p);
+    EXPECT_NE(p->Out().find(file + ": Cancelled"), std::string::npos) << Report(*p);
 
     const Bytes got = ReadFileBytes(file);
     testsupport::AsfFileParts parts;
@@ -193,12 +293,16 @@ TEST_P(CliInterrupt, KeepsWhatWasReceived) {
     EXPECT_GE(packets, 1u);
     EXPECT_LT(packets, clip_.packets.size());
     Bytes want = HeaderAndPackets(clip_, packets);
-    if (GetParam() == Via::Mms) want = WithFileSizeOfItself(want, clip_);
+    if (c.via == Via::Mms) want = WithFileSizeOfItself(want, clip_);
     EXPECT_TRUE(got == want) << FirstDifference(got, want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, CliInterrupt, ::testing::Values(Via::Mmsh, Via::Mms),
-                         [](const auto& info) { return ViaName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Cli, CliInterrupt,
+                         ::testing::Values(InterruptCase{Via::Mmsh, SIGINT, 130}, InterruptCase{Via::Mms, SIGINT, 130},
+                                           InterruptCase{Via::Mmsh, SIGTERM, 143}),
+                         [](const auto& info) {
+                             return ViaName(info.param.via) + (info.param.signal == SIGINT ? "CtrlC" : "Terminated");
+                         });
 
 // ---- the progress lines
 

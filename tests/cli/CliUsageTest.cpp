@@ -34,8 +34,23 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"MissingValue", {"http://127.0.0.1:1/x.asf", "--max-size"}},
                       UsageCase{"ZeroTime", {"--max-time", "0", "http://127.0.0.1:1/x.asf"}},
                       UsageCase{"WordForJobs", {"-j", "two", "http://127.0.0.1:1/x.asf"}},
-                      UsageCase{"YesAndNoClobber", {"--yes", "--no-clobber", "http://127.0.0.1:1/x.asf"}}),
+                      UsageCase{"YesAndNoClobber", {"--yes", "--no-clobber", "http://127.0.0.1:1/x.asf"}},
+                      UsageCase{"NegativeTimeout", {"--timeout", "-1", "http://127.0.0.1:1/x.asf"}},
+                      UsageCase{"FractionOfATimeout", {"--timeout", "1.5", "http://127.0.0.1:1/x.asf"}},
+                      UsageCase{"WordForTimeout", {"--timeout=soon", "http://127.0.0.1:1/x.asf"}},
+                      UsageCase{"StandardOutputWithTwoSources",
+                                {"-o", "-", "http://127.0.0.1:1/a.asf", "http://127.0.0.1:1/b.asf"}},
+                      UsageCase{"StandardOutputWithJobs", {"-o", "-", "-j", "2", "http://127.0.0.1:1/a.asf"}},
+                      UsageCase{"StandardOutputWithAPlaylist", {"-o", "-", "http://127.0.0.1:1/list.asx"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, HelpListsTheTimeOut) {
+    auto p = Rec({"--help"});
+    EXPECT_EQ(p->ExitCode(), 0) << Report(*p);
+    EXPECT_NE(p->Out().find("\n      --timeout SECS     give up after SECS seconds without data from the server\n"),
+              std::string::npos)
+        << p->Out();
+}
 
 // Neither protocol reaches a server: the one tried last gives the text.
 class CliUnreachable : public CliTest, public ::testing::WithParamInterface<Via> {};
@@ -133,7 +148,7 @@ TEST_P(CliExistingFile, IsOverwrittenOnlyWhenAllowed) {
         EXPECT_NE(p->Out().find(file + ": Completed"), std::string::npos) << Report(*p);
     } else {
         EXPECT_EQ(ReadFileBytes(file), kOldContent);
-        EXPECT_NE(p->Out().find(file + ": Cancelled"), std::string::npos) << Report(*p);
+        EXPECT_NE(p->Out().find(file + ": Skipped, the file exists"), std::string::npos) << Report(*p);
         EXPECT_TRUE(server_.HttpRequests().empty());
     }
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"show.asf"});
@@ -152,6 +167,39 @@ INSTANTIATE_TEST_SUITE_P(
                       ExistingCase{"ProfileOverwritesUnasked", true, {}, true, 0, true},
                       ExistingCase{"NoClobberOverridesTheProfile", true, {"--no-clobber"}, false, 0, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- a playlist entry whose file is already there
+
+struct SkipCase {
+    const char* name;
+    std::vector<std::string> extra;  // --no-clobber or nothing (no terminal to ask on)
+    int exitCode;
+};
+
+class CliSkipExisting : public CliTest, public ::testing::WithParamInterface<SkipCase> {};
+
+// Only the entry whose file exists is skipped; the next one is recorded.
+TEST_P(CliSkipExisting, RecordsTheOtherEntries) {
+    Serve("one.asf", "audio.asf");
+    Serve("two.asf", "audio.asf");
+    StartBoth();
+    const std::string text = "<ASX version=\"3.0\"><Entry><Ref href=\"" + server_.MmshUrl("one.asf") +
+                             "\"/></Entry><Entry><Ref href=\"" + server_.MmshUrl("two.asf") + "\"/></Entry></ASX>";
+    server_.ServeBody("two.asx", Bytes(text.begin(), text.end()), "video/x-ms-asf");
+    TempFolder dir("cli-out");
+    ASSERT_TRUE(WriteFileBytes(dir.File("show0.asf"), kOldContent));
+    std::vector<std::string> args = GetParam().extra;
+    args.insert(args.end(), {"--dir", dir.Path(), "--name", "show", server_.MmshUrl("two.asx")});
+    auto p = Rec(args);
+    EXPECT_EQ(p->ExitCode(), GetParam().exitCode) << Report(*p);
+    EXPECT_EQ(ReadFileBytes(dir.File("show0.asf")), kOldContent);
+    EXPECT_TRUE(ReadFileBytes(dir.File("show1.asf")) == HeaderAndPackets(audio_)) << Report(*p);
+}
+
+// Without a terminal the kept file is still a recording not made: exit 1.
+INSTANTIATE_TEST_SUITE_P(Cli, CliSkipExisting,
+                         ::testing::Values(SkipCase{"NoClobber", {"--no-clobber"}, 0}, SkipCase{"NoTerminal", {}, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace larkspan::e2e

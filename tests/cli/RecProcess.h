@@ -5,6 +5,7 @@
 // standard output and error captured in files.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,10 @@ public:
     RecProcess(const RecProcess&) = delete;
     RecProcess& operator=(const RecProcess&) = delete;
 
+    // Files the program writes may grow to at most this many bytes (its
+    // standard output and error included). Set before Start.
+    void LimitFileSize(rlim_t bytes) { fileSizeLimit_ = bytes; }
+
     bool Start() {
         outPath_ = home_ + "/stdout.txt";
         errPath_ = home_ + "/stderr.txt";
@@ -66,6 +71,10 @@ public:
         pid_ = ::fork();
         if (pid_ == 0) {
             ::setsid();
+            if (fileSizeLimit_ != RLIM_INFINITY) {
+                const rlimit limit{fileSizeLimit_, fileSizeLimit_};
+                if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+            }
             ::dup2(in, 0);
             ::dup2(out, 1);
             ::dup2(err, 2);
@@ -125,6 +134,7 @@ private:
     std::vector<std::string> args_;
     std::string home_;
     std::string outPath_, errPath_;
+    rlim_t fileSizeLimit_ = RLIM_INFINITY;
     pid_t pid_ = -1;
     int exitCode_ = -1;
     int termSignal_ = 0;
