@@ -13,7 +13,8 @@ std::string DisplayPath(const std::string& path) {
 
 ConsoleJob::ConsoleJob(std::uint16_t number, const std::string& source, const std::string& name,
                        const std::string& fixedOutput, const RecorderSettings& settings, TerminalLock* lock,
-                       OverwritePolicy policy, const std::string& user, const std::string& password)
+                       OverwritePolicy policy, const std::string& user, const std::string& password,
+                       std::shared_ptr<RunOutputs> runOutputs)
     : questions_(lock, policy, user, password), toStandardOutput_(fixedOutput == kStandardOutput) {
     RecordJob job;
     job.notifyWindow = this;
@@ -21,6 +22,7 @@ ConsoleJob::ConsoleJob(std::uint16_t number, const std::string& source, const st
     job.settings = settings;
     job.sourceRef = source;
     job.requestedName = name;
+    job.runOutputs = std::move(runOutputs);
     worker_ = std::make_unique<CmmsThread>(std::move(job), &questions_, &questions_);
     if (!fixedOutput.empty()) worker_->SetFixedOutputPath(fixedOutput);
 }
@@ -39,7 +41,11 @@ void ConsoleJob::Stop() {
 
 void ConsoleJob::PostRecordStatus(RecordStatus status, std::uint16_t) {
     if (status == RecordStatus::Progress) {
-        worker_->ProgressHandled();
+        worker_->TakeProgress();  // the display reads the counters itself
+        return;
+    }
+    if (status == RecordStatus::Notice) {
+        AddNotices(worker_->TakeNotices());
         return;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -51,8 +57,6 @@ void ConsoleJob::PostRecordStatus(RecordStatus status, std::uint16_t) {
             lastPath_ = path;
             messages_.push_back("recording to " + DisplayPath(path));
         }
-    } else if (status == RecordStatus::Notice) {
-        // The texts come with AddNotices once the worker hands them over.
     }
 }
 

@@ -18,7 +18,8 @@ class ConsoleJob : public RecordStatusTarget {
 public:
     ConsoleJob(std::uint16_t number, const std::string& source, const std::string& name,
                const std::string& fixedOutput, const RecorderSettings& settings, TerminalLock* lock,
-               OverwritePolicy policy, const std::string& user, const std::string& password);
+               OverwritePolicy policy, const std::string& user, const std::string& password,
+               std::shared_ptr<RunOutputs> runOutputs = nullptr);
     ~ConsoleJob() override;
 
     void Start() { worker_->Start(); }

@@ -61,7 +61,8 @@ bool JobQueue::Poll(bool interrupted) {
     }
     while (!stopping_ && running_.size() < static_cast<size_t>(options_.jobs) && !waiting_.empty()) {
         auto job = std::make_unique<ConsoleJob>(++number_, waiting_.front(), options_.name, options_.output,
-                                                settings_, &terminal_, policy_, options_.user, options_.password);
+                                                settings_, &terminal_, policy_, options_.user, options_.password,
+                                                runOutputs_);
         waiting_.pop_front();
         job->Start();
         running_.push_back(std::move(job));

@@ -47,6 +47,8 @@ private:
     std::deque<std::string> waiting_;
     std::vector<std::unique_ptr<ConsoleJob>> running_;
     std::uint16_t number_ = 0;
+    // Every file this run writes: a later job never replaces an earlier one's.
+    std::shared_ptr<RunOutputs> runOutputs_ = std::make_shared<RunOutputs>();
     int failures_ = 0;
     bool stopping_ = false;
 };

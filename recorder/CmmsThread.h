@@ -94,9 +94,6 @@ public:
     // the latest values are never missed. On Finished the counters are
     // final, and TakeProgress (or the getters) return the last report.
     ProgressSnapshot TakeProgress();
-    // Re-arms the posting without reading, for an owner that reads the
-    // counters at its own pace instead (a display refreshed on a timer).
-    void ProgressHandled() { progressPending_.store(false); }
 
     // The notice texts queued since the last call, oldest first.
     std::vector<std::string> TakeNotices();

@@ -245,9 +245,12 @@ TEST_F(CliTest, WrongPasswordWithoutATerminalFails) {
         EXPECT_EQ(r.status, 401);
         EXPECT_FALSE(r.play);
     }
-    // MMSH ends with "Not Found"; the MMS attempt that follows it has the
-    // last word, and that is the text the job reports.
-    EXPECT_NE(p->Out().find(file + ": connect failed !!"), std::string::npos) << Report(*p);
+    // The refusal is said, and the job names both attempts, the server's
+    // answer first.
+    EXPECT_NE(p->Err().find("The server refused the user name or password for 127.0.0.1.\n"), std::string::npos)
+        << Report(*p);
+    EXPECT_NE(p->Out().find(file + ": MMSH: Not Found: HTTP 401 Unauthorized; MMS: "), std::string::npos)
+        << Report(*p);
 }
 
 // ---- interrupt
@@ -409,6 +412,20 @@ TEST_F(CliTest, SameNameAtOnceGoesToTwoFiles) {
     const auto clip = HeaderAndPackets(clip_);
     const auto audio = WithFileSizeOfItself(HeaderAndPackets(audio_), audio_);
     EXPECT_TRUE((first == clip && second == audio) || (first == audio && second == clip));
+}
+
+// One after another, even with --yes, a later recording of the run never
+// replaces a file an earlier one wrote.
+TEST_F(CliTest, SameNameOneAfterAnotherGoesToTwoFiles) {
+    Serve("x/show.asf", "clip.asf");
+    Serve("y/show.asf", "audio.asf");
+    StartBoth();
+    TempFolder dir("cli-out");
+    auto p = Rec({"--yes", "--dir", dir.Path(), server_.MmshUrl("x/show.asf"), server_.MmsUrl("y/show.asf")});
+    ASSERT_EQ(p->ExitCode(), 0) << Report(*p);
+    ASSERT_EQ(dir.Names(), (std::vector<std::string>{"show (2).asf", "show.asf"})) << Report(*p);
+    EXPECT_TRUE(ReadFileBytes(dir.File("show.asf")) == HeaderAndPackets(clip_));
+    EXPECT_TRUE(ReadFileBytes(dir.File("show (2).asf")) == WithFileSizeOfItself(HeaderAndPackets(audio_), audio_));
 }
 
 }  // namespace
