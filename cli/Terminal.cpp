@@ -61,7 +61,8 @@ bool ReadTerminalLine(const std::string& prompt, bool secret, std::string& line,
     if (!HaveInteractiveTerminal()) return false;
     int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
-    (void)!::write(fd, prompt.data(), prompt.size());
+    // Echo goes off before the prompt shows, so that nothing typed after
+    // the prompt is echoed, or dropped by the switch.
     termios saved{};
     bool restore = false;
     if (secret && ::tcgetattr(fd, &saved) == 0) {
@@ -69,6 +70,7 @@ bool ReadTerminalLine(const std::string& prompt, bool secret, std::string& line,
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         restore = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
     }
+    (void)!::write(fd, prompt.data(), prompt.size());
     bool ok = false;
     bool woken = false;
     while (true) {
@@ -93,7 +95,7 @@ bool ReadTerminalLine(const std::string& prompt, bool secret, std::string& line,
         }
         if (line.size() < 4096) line.push_back(c);
     }
-    if (restore) ::tcsetattr(fd, TCSAFLUSH, &saved);
+    if (restore) ::tcsetattr(fd, TCSANOW, &saved);
     // The answer's own line break was not echoed, or never came.
     if (restore || woken) (void)!::write(fd, "\n", 1);
     ::close(fd);
