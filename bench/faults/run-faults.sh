@@ -16,6 +16,7 @@
 #   FAULT_STALL_AFTER   packets sent before the stall (default 40)
 #   FAULT_FSIZE         file-size limit in bytes for the full disk (default 300000)
 #   FAULT_CAP           seconds after which a run counts as hung and is killed (default 60)
+#   FAULT_MODES         "ondemand live" (default both): the stream as stored, or as a live broadcast
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="${LARKSPAN_BUILD_DIR:-$ROOT/build}"
@@ -23,6 +24,7 @@ TIMEOUT="${FAULT_TIMEOUT:-3}"
 STALL_AFTER="${FAULT_STALL_AFTER:-40}"
 FSIZE="${FAULT_FSIZE:-300000}"
 CAP="${FAULT_CAP:-60}"
+read -r -a MODES <<<"${FAULT_MODES:-ondemand live}"
 WHICH=("$@")
 [ ${#WHICH[@]} -eq 0 ] && WHICH=(stall silent diskfull)
 
@@ -153,6 +155,7 @@ ROWS="$WORK/rows.tsv"
 SEP=$'\x1f'
 row() { local IFS="$SEP"; printf '%s\n' "$*" >>"$ROWS"; }
 
+for mode in "${MODES[@]}"; do
 for fault in "${WHICH[@]}"; do
   server_flags=()
   limit=""
@@ -162,11 +165,16 @@ for fault in "${WHICH[@]}"; do
     diskfull) server_flags=(--pace realtime --speed 4); limit="$FSIZE" ;;
     *) echo "run-faults.sh: unknown fault $fault (stall, silent, diskfull)" >&2; exit 2 ;;
   esac
+  case "$mode" in
+    ondemand) ;;
+    live) server_flags+=(--live) ;;
+    *) echo "run-faults.sh: unknown mode $mode (ondemand, live)" >&2; exit 2 ;;
+  esac
   start_server "${server_flags[@]}"
   for protocol in mmsh mms; do
     if [ "$protocol" = mmsh ]; then url="http://127.0.0.1:$MMSH_PORT/clip.asf"; else url="mms://127.0.0.1:$MMS_PORT/clip.asf"; fi
-    echo "== $fault over $protocol" >&2
-    base="$WORK/$fault-$protocol"
+    echo "== $fault over $protocol ($mode)" >&2
+    base="$WORK/$fault-$protocol-$mode"
     run_rec "$base.asf" "$url" "$limit" ""
     give_up="$RUN_SECS"; give_up_exit="$RUN_EXIT"; give_up_note="$RUN_NOTE"
     run_rec "$base-int.asf" "$url" "$limit" 1.5
@@ -174,22 +182,23 @@ for fault in "${WHICH[@]}"; do
     for file in "$base.asf" "$base-int.asf"; do
       describe_file "$file"
       if [ "$file" = "$base.asf" ]; then
-        row "$fault/$protocol" "give up" "$give_up" "$give_up_exit" "$FILE_SIZE" "$FILE_PROBE" "$FILE_HEADER" \
-            "$give_up_note" "$(tail -n 1 "$file.out" 2>/dev/null | sed 's/^.*: //')"
+        row "$fault/$protocol/$mode" "give up" "$give_up" "$give_up_exit" "$FILE_SIZE" "$FILE_PROBE" "$FILE_HEADER" \
+            "$give_up_note" "$(tail -n 1 "$file.out" 2>/dev/null | cut -c $((${#file} + 3))-)"
       else
-        row "$fault/$protocol" "SIGINT" "$stop" "$stop_exit" "$FILE_SIZE" "$FILE_PROBE" "$FILE_HEADER" \
-            "$stop_note" "$(tail -n 1 "$file.out" 2>/dev/null | sed 's/^.*: //')"
+        row "$fault/$protocol/$mode" "SIGINT" "$stop" "$stop_exit" "$FILE_SIZE" "$FILE_PROBE" "$FILE_HEADER" \
+            "$stop_note" "$(tail -n 1 "$file.out" 2>/dev/null | cut -c $((${#file} + 3))-)"
       fi
     done
   done
   stop_server
 done
+done
 
 echo
-printf '%-16s %-8s %7s %5s %9s %-9s %-s\n' "case" "run" "secs" "exit" "bytes" "ffprobe" "header / outcome"
+printf '%-22s %-8s %7s %5s %9s %-9s %-s\n' "case" "run" "secs" "exit" "bytes" "ffprobe" "header / outcome"
 while IFS="$SEP" read -r name run secs status size probe header note outcome; do
-  printf '%-16s %-8s %7s %5s %9s %-9s %s\n' "$name" "$run" "$secs" "$status" "$size" "$probe" "$header"
-  printf '%-16s %-8s %7s %5s %9s %-9s   outcome: %s%s\n' "" "" "" "" "" "" "$outcome" "${note:+ [$note]}"
+  printf '%-22s %-8s %7s %5s %9s %-9s %s\n' "$name" "$run" "$secs" "$status" "$size" "$probe" "$header"
+  printf '%-22s %-8s %7s %5s %9s %-9s   outcome: %s%s\n' "" "" "" "" "" "" "$outcome" "${note:+ [$note]}"
 done <"$ROWS"
 echo
 echo "secs: for 'give up' from start to exit (goal: about --timeout $TIMEOUT), for 'SIGINT' from the signal to exit."

@@ -203,6 +203,9 @@ uint32_t MmshClient::Run(OutputFile* file, const std::string& url, Purpose purpo
     headerRejected_ = false;
     writeFailed_ = false;
     wroteAny_ = false;
+    haveDataStart_ = false;
+    oversizedPacket_ = false;
+    dataStart_ = 0;
     pending_ = PendingHead();
 
     UrlParts parts;
@@ -214,10 +217,7 @@ uint32_t MmshClient::Run(OutputFile* file, const std::string& url, Purpose purpo
         Exchange(file, url, PlayHeaders(parts.host, info_.DurationMs), false);
 
     // The file keeps a write-behind buffer; a full disk may only show now.
-    if (file && wroteAny_ && !writeFailed_ && !file->Flush()) {
-        writeFailed_ = true;
-        Report(kWriteError);
-    }
+    if (file && wroteAny_ && !writeFailed_ && !file->Flush()) OnWriteFailed(file);
     return Saturate32(bytesReceived_);
 }
 
@@ -480,7 +480,10 @@ uint64_t MmshClient::ReadHeaderChunk(ByteSource& body, const uint8_t* head, Outp
         }
     }
     bytesReceived_ += header_.size();
-    if (!describeOnly && file) WriteOut(file, header_.data(), header_.size());
+    if (!describeOnly && file && WriteOut(file, header_.data(), header_.size())) {
+        dataStart_ = file->Position();
+        haveDataStart_ = true;
+    }
     return bytesReceived_;
 }
 
@@ -509,8 +512,7 @@ bool MmshClient::SkipPayload(ByteSource& body, size_t length, ReadStatus& status
 bool MmshClient::WriteOut(OutputFile* file, const void* data, size_t size) {
     wroteAny_ = true;
     if (file->Write(data, size)) return true;
-    if (!writeFailed_) Report(kWriteError);
-    writeFailed_ = true;
+    OnWriteFailed(file);
     return false;
 }
 
@@ -518,9 +520,21 @@ bool MmshClient::PadOut(OutputFile* file, size_t count) {
     if (count == 0) return true;
     wroteAny_ = true;
     if (file->WriteZeros(count)) return true;
-    if (!writeFailed_) Report(kWriteError);
-    writeFailed_ = true;
+    OnWriteFailed(file);
     return false;
+}
+
+void MmshClient::OnWriteFailed(OutputFile* file) {
+    if (writeFailed_) return;
+    writeFailed_ = true;
+    Report(WithCause(kWriteError, file->ErrorText()));
+    // Every data packet fills exactly one packet size on disk: cut the file
+    // back to the last whole one, so a player never meets a torn packet.
+    const uint64_t packetSize = info_.minPacketSize;
+    const uint64_t end = file->Position();  // where the disk really ends now
+    if (!haveDataStart_ || oversizedPacket_ || packetSize == 0 || end <= dataStart_) return;
+    const uint64_t whole = dataStart_ + (end - dataStart_) / packetSize * packetSize;
+    if (whole != end) file->Truncate(whole);
 }
 
 uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
@@ -607,6 +621,7 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
         if (writing) {
             const size_t packetSize = info_.minPacketSize;
             const size_t padding = payload < packetSize ? packetSize - payload : 0;
+            if (payload > packetSize) oversizedPacket_ = true;
             if (!PadOut(file, padding)) return bytesReceived_;
             bytesReceived_ += payload + padding;
         }

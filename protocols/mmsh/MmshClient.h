@@ -135,6 +135,9 @@ private:
     bool SkipPayload(ByteSource& body, size_t length, ReadStatus& status);
     bool WriteOut(OutputFile* file, const void* data, size_t size);
     bool PadOut(OutputFile* file, size_t count);
+    // Reports a failed write with the system's reason and cuts a torn last
+    // packet off the file.
+    void OnWriteFailed(OutputFile* file);
     bool Ended() const { return headerRejected_ || writeFailed_; }
     void Report(const std::string& text);
     // Reports why a read returned `status` (nothing for a stop).
@@ -160,6 +163,9 @@ private:
     bool headerRejected_ = false;
     bool writeFailed_ = false;
     bool wroteAny_ = false;
+    uint64_t dataStart_ = 0;         // where the first data packet goes in the file
+    bool haveDataStart_ = false;
+    bool oversizedPacket_ = false;   // a packet longer than the packet size was written
     PendingHead pending_;
     uint64_t bodyLimit_ = 0;     // bytes the body may hold (content length), or the maximum
     uint64_t bodyConsumed_ = 0;  // bytes of the body read so far by the header reader

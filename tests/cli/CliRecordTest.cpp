@@ -2,6 +2,8 @@
 // authentication, an interrupt, and several sources at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <csignal>
 #include <sstream>
 
@@ -104,19 +106,31 @@ TEST_F(CliTest, NoTimeOutRecordsTheWholeStream) {
 // ---- a disk that fills
 
 // A file-size limit makes a write fail: the program is not killed by
-// SIGXFSZ, and the failure is reported.
-TEST_F(CliTest, FileSizeLimitIsAWriteError) {
+// SIGXFSZ, the failure is reported with the system's reason, and the file
+// keeps the header and the whole packets that fitted, never a torn one.
+class CliDiskFull : public CliTest, public ::testing::WithParamInterface<Via> {};
+
+TEST_P(CliDiskFull, KeepsWholePacketsAndSaysWhy) {
     Serve("clip.asf", "clip.asf");
     StartBoth();
     const std::string file = Out("big.asf");
-    RecProcess p({"-o", file, server_.MmshUrl("clip.asf")}, home_.Path());
-    p.LimitFileSize(200000);
+    RecProcess p({"-o", file, Url(GetParam(), "clip.asf")}, home_.Path());
+    const size_t wholePackets = 60;
+    p.LimitFileSize(clip_.header.size() + wholePackets * clip_.packetSize + clip_.packetSize / 3);
     ASSERT_TRUE(p.Start());
     ASSERT_TRUE(p.Wait(kBound));
     EXPECT_EQ(p.TermSignal(), 0) << Report(p);
     EXPECT_EQ(p.ExitCode(), 1) << Report(p);
-    EXPECT_NE(p.Out().find(file + ": File Write Error"), std::string::npos) << Report(p);
+    EXPECT_NE(p.Out().find(file + ": File Write Error: File too large ("), std::string::npos) << Report(p);
+    const Bytes got = ReadFileBytes(file);
+    ASSERT_EQ(got.size(), clip_.header.size() + wholePackets * clip_.packetSize) << Report(p);
+    // The packets that did fit are the server's, padded as always.
+    const Bytes whole = HeaderAndPackets(clip_);
+    EXPECT_TRUE(std::equal(got.begin() + clip_.header.size(), got.end(), whole.begin() + clip_.header.size()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliDiskFull, ::testing::Values(Via::Mmsh, Via::Mms),
+                         [](const auto& info) { return ViaName(info.param); });
 
 // ---- text from the network
 
