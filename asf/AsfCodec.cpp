@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "asf/OutputFile.h"
+#include "asf/ByteSink.h"
 
 namespace larkspan {
 
@@ -273,10 +273,11 @@ int AsfCodec::RebasePacketTimes(uint8_t* packet, size_t length, uint32_t base, c
     return 0;
 }
 
-bool AsfCodec::FinishFile(OutputFile* file, const AsfHeaderInfo& info, const RecordingTotals& totals) {
+bool AsfCodec::FinishFile(ByteSink* file, const AsfHeaderInfo& info, const RecordingTotals& totals) {
     const uint64_t P = info.filePropertiesOffset;
     const uint64_t D = info.HeaderLength;
-    if (P == 0 || totals.bytesWritten == 0 || file == nullptr || !file->IsOpen()) return true;
+    // A sink that cannot seek (a pipe, standard output) keeps the header as it came.
+    if (P == 0 || totals.bytesWritten == 0 || file == nullptr || !file->Seekable()) return true;
 
     if (!file->SeekToEnd()) return false;
     const uint64_t fileLength = file->Position();

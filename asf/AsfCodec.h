@@ -6,7 +6,7 @@
 
 namespace larkspan {
 
-class OutputFile;
+class ByteSink;
 
 enum class HeaderParseResult {
     Ok,
@@ -72,7 +72,7 @@ public:
     // open. Leaves the file at its end, flushed. Returns false when a seek or
     // write failed, or when a field info points at lies past the end of the
     // file (such a field is not written, so the file never grows).
-    static bool FinishFile(OutputFile* file, const AsfHeaderInfo& info, const RecordingTotals& totals);
+    static bool FinishFile(ByteSink* file, const AsfHeaderInfo& info, const RecordingTotals& totals);
 };
 
 }  // namespace larkspan

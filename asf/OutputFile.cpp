@@ -206,33 +206,6 @@ bool OutputFile::Write(const void* data, size_t size) {
     return true;
 }
 
-bool OutputFile::WriteZeros(size_t count) {
-    static const uint8_t zeros[4096] = {};
-    while (count > 0) {
-        size_t n = count < sizeof(zeros) ? count : sizeof(zeros);
-        if (!Write(zeros, n)) return false;
-        count -= n;
-    }
-    return true;
-}
-
-bool OutputFile::WriteU16(uint16_t v) {
-    uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-    return Write(b, 2);
-}
-
-bool OutputFile::WriteU32(uint32_t v) {
-    uint8_t b[4];
-    for (int i = 0; i < 4; ++i) b[i] = uint8_t(v >> (8 * i));
-    return Write(b, 4);
-}
-
-bool OutputFile::WriteU64(uint64_t v) {
-    uint8_t b[8];
-    for (int i = 0; i < 8; ++i) b[i] = uint8_t(v >> (8 * i));
-    return Write(b, 8);
-}
-
 bool OutputFile::Seek(uint64_t position) {
     if (fd_ < 0 || !seekable_) return false;
     Flush();

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "asf/ByteSink.h"
+
 namespace larkspan {
 
 // A binary output file with a write-behind buffer. Every write reports
@@ -17,10 +19,10 @@ namespace larkspan {
 // over the target with the first byte written: a recording that never gets
 // its first byte (its header) leaves the old file untouched and no empty
 // file behind.
-class OutputFile {
+class OutputFile final : public ByteSink {
 public:
     OutputFile();
-    ~OutputFile();
+    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -36,32 +38,28 @@ public:
     // The path bytes go to (the target, for CreateReplacing).
     const std::string& Path() const { return path_; }
     // False for standard output and pipes: Seek, SeekToEnd and Truncate fail.
-    bool Seekable() const { return seekable_; }
+    bool Seekable() const override { return fd_ >= 0 && seekable_; }
     // True once a byte has been written: for CreateReplacing, the target
     // has been replaced.
     bool Committed() const { return committed_; }
 
-    bool Write(const void* data, size_t size);
-    bool WriteZeros(size_t count);
-    bool WriteU16(uint16_t v);
-    bool WriteU32(uint32_t v);
-    bool WriteU64(uint64_t v);
+    bool Write(const void* data, size_t size) override;
 
-    bool Seek(uint64_t position);
-    bool SeekToEnd();
+    bool Seek(uint64_t position) override;
+    bool SeekToEnd() override;
     // Cuts the file to size bytes (a torn last packet, say); the position
     // moves there.
-    bool Truncate(uint64_t size);
+    bool Truncate(uint64_t size) override;
     // Where the next byte goes.
-    uint64_t Position() const { return position_; }
+    uint64_t Position() const override { return position_; }
 
-    bool Flush();
+    bool Flush() override;
     // Flushes and closes; false when any write failed.
     bool Close();
     bool Failed() const { return failed_; }
     // The system's reason for the first failure ("No space left on device"),
     // empty while nothing failed.
-    const std::string& ErrorText() const { return errorText_; }
+    const std::string& ErrorText() const override { return errorText_; }
 
 private:
     bool Open(const std::string& path, bool truncate);

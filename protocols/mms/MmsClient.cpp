@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "asf/AsfCodec.h"
-#include "asf/OutputFile.h"
+#include "asf/ByteSink.h"
 #include "protocols/StreamErrors.h"
 #include "protocols/mms/MmsHostLookup.h"
 #include "protocols/mms/MmsSocketTransport.h"
@@ -62,7 +62,7 @@ MmsClient::MmsClient(uint16_t jobNumber, RecorderSettings settings, RecordEventS
 // thread.
 MmsClient::~MmsClient() = default;
 
-void MmsClient::BeginRecording(OutputFile* file, const std::string& url) {
+void MmsClient::BeginRecording(ByteSink* file, const std::string& url) {
     // Every counter starts again: one client may record several entries of a
     // playlist in turn, each into a file of its own.
     stop_.store(false);
@@ -93,7 +93,7 @@ void MmsClient::BeginRecording(OutputFile* file, const std::string& url) {
     unconfirmed_.clear();
 }
 
-uint32_t MmsClient::Record(OutputFile* file, const std::string& url) {
+uint32_t MmsClient::Record(ByteSink* file, const std::string& url) {
     BeginRecording(file, url);
     MmsUrl parts;
     const bool split = SplitMmsUrl(url, parts);
@@ -111,7 +111,7 @@ uint32_t MmsClient::Record(OutputFile* file, const std::string& url) {
     return BytesWritten32();
 }
 
-uint32_t MmsClient::RecordOver(MmsTransport& transport, OutputFile* file, const std::string& url) {
+uint32_t MmsClient::RecordOver(MmsTransport& transport, ByteSink* file, const std::string& url) {
     BeginRecording(file, url);
     MmsUrl parts;
     SplitMmsUrl(url, parts);

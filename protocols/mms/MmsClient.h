@@ -15,7 +15,7 @@
 namespace larkspan {
 
 class MmsTransport;
-class OutputFile;
+class ByteSink;
 
 // Records an ASF stream from a server speaking MMS over TCP: walks the
 // server through the command exchange, writes the header and the data
@@ -46,7 +46,7 @@ public:
     // Records url (mms:, mmst:, mmsu:; also tried for http:) into file, which
     // the caller opened and will close. Returns the bytes written, 0 when
     // nothing was (the caller may then try the other protocol).
-    uint32_t Record(OutputFile* file, const std::string& url);
+    uint32_t Record(ByteSink* file, const std::string& url);
 
     // Ends the recording soon (within a wait slice, also while a host name
     // is being looked up); the file is still finished.
@@ -55,7 +55,7 @@ public:
     // The session over a transport that is already connected: the same steps
     // as Record after the connection is made. Also how fixed or fuzzed bytes
     // are fed through the reading code.
-    uint32_t RecordOver(MmsTransport& transport, OutputFile* file, const std::string& url);
+    uint32_t RecordOver(MmsTransport& transport, ByteSink* file, const std::string& url);
 
     uint16_t JobNumber() const { return jobNumber_; }
     const AsfHeaderInfo& HeaderInfo() const { return info_; }
@@ -72,7 +72,7 @@ private:
         uint32_t largestSendTime = 0;
     };
 
-    void BeginRecording(OutputFile* file, const std::string& url);
+    void BeginRecording(ByteSink* file, const std::string& url);
     bool OpenConnection(const std::string& host, uint16_t port, MmsSocket& socket);
     void RunSession(MmsTransport& transport, const std::string& fileNamePathAndQuery);
     void ReportConnectionEnd();
@@ -113,7 +113,7 @@ private:
 
     // One recording.
     std::string url_;
-    OutputFile* file_ = nullptr;
+    ByteSink* file_ = nullptr;
     MmsTransport* io_ = nullptr;
     MmsCommandBuilder commands_;
     std::vector<uint8_t> fileName_;   // OpenFile's string, built once per recording

@@ -9,7 +9,7 @@
 #include <curl/curl.h>
 
 #include "asf/AsfCodec.h"
-#include "asf/OutputFile.h"
+#include "asf/ByteSink.h"
 #include "protocols/StreamErrors.h"
 #include "protocols/mmsh/CurlStream.h"
 
@@ -186,11 +186,11 @@ std::vector<std::string> MmshClient::PlayHeaders(const std::string& host, uint32
     };
 }
 
-uint32_t MmshClient::Record(OutputFile* file, const std::string& url) { return Run(file, url, Purpose::Stream); }
+uint32_t MmshClient::Record(ByteSink* file, const std::string& url) { return Run(file, url, Purpose::Stream); }
 
-uint32_t MmshClient::Fetch(OutputFile* file, const std::string& url) { return Run(file, url, Purpose::MetaFile); }
+uint32_t MmshClient::Fetch(ByteSink* file, const std::string& url) { return Run(file, url, Purpose::MetaFile); }
 
-uint32_t MmshClient::Run(OutputFile* file, const std::string& url, Purpose purpose) {
+uint32_t MmshClient::Run(ByteSink* file, const std::string& url, Purpose purpose) {
     url_ = url;
     purpose_ = purpose;
     // One client serves every stream of a worker (playlist entries one after
@@ -221,7 +221,7 @@ uint32_t MmshClient::Run(OutputFile* file, const std::string& url, Purpose purpo
     return Saturate32(bytesReceived_);
 }
 
-ExchangeResult MmshClient::Exchange(OutputFile* file, const std::string& url,
+ExchangeResult MmshClient::Exchange(ByteSink* file, const std::string& url,
                                     const std::vector<std::string>& headerBlock, bool describeOnly) {
     ExchangeResult result = ExchangeResult::OpenFailed;
     try {
@@ -324,7 +324,7 @@ long MmshClient::Authenticate(CurlStream& stream, HttpRequest& request, const st
     return status;
 }
 
-uint64_t MmshClient::ReadBody(ByteSource& body, OutputFile* file, uint64_t contentLength, bool describeOnly) {
+uint64_t MmshClient::ReadBody(ByteSource& body, ByteSink* file, uint64_t contentLength, bool describeOnly) {
     pending_ = PendingHead();
     if (StopRequested()) return 0;
 
@@ -359,7 +359,7 @@ uint64_t MmshClient::ReadBody(ByteSource& body, OutputFile* file, uint64_t conte
     return count;
 }
 
-uint64_t MmshClient::ReadPlainBody(ByteSource& body, OutputFile* file, const uint8_t* head, size_t got) {
+uint64_t MmshClient::ReadPlainBody(ByteSource& body, ByteSink* file, const uint8_t* head, size_t got) {
     uint8_t* const buffer = buffer_.data();
     std::memcpy(buffer, head, got);
     size_t have = got;
@@ -411,7 +411,7 @@ bool MmshClient::HeaderIncomplete(uint8_t lastFlags) const {
     return (lastFlags & kFlagHeaderComplete) == 0;
 }
 
-uint64_t MmshClient::ReadHeaderChunk(ByteSource& body, const uint8_t* head, OutputFile* file, bool describeOnly) {
+uint64_t MmshClient::ReadHeaderChunk(ByteSource& body, const uint8_t* head, ByteSink* file, bool describeOnly) {
     if (StopRequested()) return 0;
 
     header_.clear();
@@ -509,14 +509,14 @@ bool MmshClient::SkipPayload(ByteSource& body, size_t length, ReadStatus& status
     return true;
 }
 
-bool MmshClient::WriteOut(OutputFile* file, const void* data, size_t size) {
+bool MmshClient::WriteOut(ByteSink* file, const void* data, size_t size) {
     wroteAny_ = true;
     if (file->Write(data, size)) return true;
     OnWriteFailed(file);
     return false;
 }
 
-bool MmshClient::PadOut(OutputFile* file, size_t count) {
+bool MmshClient::PadOut(ByteSink* file, size_t count) {
     if (count == 0) return true;
     wroteAny_ = true;
     if (file->WriteZeros(count)) return true;
@@ -524,7 +524,7 @@ bool MmshClient::PadOut(OutputFile* file, size_t count) {
     return false;
 }
 
-void MmshClient::OnWriteFailed(OutputFile* file) {
+void MmshClient::OnWriteFailed(ByteSink* file) {
     if (writeFailed_) return;
     writeFailed_ = true;
     Report(WithCause(kWriteError, file->ErrorText()));
@@ -537,7 +537,7 @@ void MmshClient::OnWriteFailed(OutputFile* file) {
     if (whole != end) file->Truncate(whole);
 }
 
-uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
+uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {
     uint32_t sendTime = 0;  // the last send time found; kept for packets without one
     uint32_t baseTime = 0;  // a broadcast's first send time found
     bool baseSet = false;
@@ -635,7 +635,7 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, OutputFile* file) {
     return bytesReceived_;
 }
 
-uint64_t MmshClient::ReadRawBody(ByteSource& body, OutputFile* file, uint64_t remaining) {
+uint64_t MmshClient::ReadRawBody(ByteSource& body, ByteSink* file, uint64_t remaining) {
     uint64_t total = 0;
     uint8_t* const buffer = buffer_.data();
     while (!StopRequested()) {

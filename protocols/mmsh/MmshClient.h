@@ -14,7 +14,7 @@ namespace larkspan {
 
 class CurlStream;
 struct HttpRequest;
-class OutputFile;
+class ByteSink;
 
 enum class ExchangeResult {
     Ok = 0,
@@ -65,10 +65,10 @@ public:
     // then run and nothing is written). Returns the bytes received, 0 when
     // the describe exchange failed. Nothing is written to the file unless
     // the answer is a stream, an ASF file or a playlist (BodyWasPlaylist).
-    uint32_t Record(OutputFile* file, const std::string& url);
+    uint32_t Record(ByteSink* file, const std::string& url);
     // Fetches a meta file: the same exchanges, but whatever plain body the
     // server answers with is copied.
-    uint32_t Fetch(OutputFile* file, const std::string& url);
+    uint32_t Fetch(ByteSink* file, const std::string& url);
 
     // Asks a running Record to end; callable from any thread. Waits for
     // network bytes notice it within one short poll interval.
@@ -77,7 +77,7 @@ public:
 
     // One HTTP GET with the given extra header lines, its authentication
     // and its body.
-    ExchangeResult Exchange(OutputFile* file, const std::string& url, const std::vector<std::string>& headerBlock,
+    ExchangeResult Exchange(ByteSink* file, const std::string& url, const std::vector<std::string>& headerBlock,
                             bool describeOnly);
 
     // Body readers. They work on any byte source, so the same code reads a
@@ -85,15 +85,15 @@ public:
     // purpose; a caller driving ReadBody itself sets it here.
     void SetPurpose(Purpose purpose) { purpose_ = purpose; }
     // contentLength 0 means the length is not known.
-    uint64_t ReadBody(ByteSource& body, OutputFile* file, uint64_t contentLength, bool describeOnly);
+    uint64_t ReadBody(ByteSource& body, ByteSink* file, uint64_t contentLength, bool describeOnly);
     // Reads the header chunk whose 12-byte head is given (and any $H chunks
     // continuing it); 0 when it was rejected, else the bytes received.
-    uint64_t ReadHeaderChunk(ByteSource& body, const uint8_t* head, OutputFile* file, bool describeOnly);
+    uint64_t ReadHeaderChunk(ByteSource& body, const uint8_t* head, ByteSink* file, bool describeOnly);
     // Copies $D chunks, padded to the packet size, until $E, a limit or a
     // stop; 0 after a read error, else the bytes received.
-    uint64_t ReadDataChunks(ByteSource& body, OutputFile* file);
+    uint64_t ReadDataChunks(ByteSource& body, ByteSink* file);
     // Copies an unframed body; returns the bytes copied by this call.
-    uint64_t ReadRawBody(ByteSource& body, OutputFile* file, uint64_t remaining);
+    uint64_t ReadRawBody(ByteSource& body, ByteSink* file, uint64_t remaining);
 
     // The request header lines, in the order they are sent.
     static std::vector<std::string> DescribeHeaders(const std::string& host);
@@ -119,7 +119,7 @@ private:
         ReadStatus status = ReadStatus::Ok;
     };
 
-    uint32_t Run(OutputFile* file, const std::string& url, Purpose purpose);
+    uint32_t Run(ByteSink* file, const std::string& url, Purpose purpose);
     // Sends the request and reports a failure; false (with result set) when
     // there is no response to read.
     bool SendRequest(CurlStream& stream, const HttpRequest& request, ExchangeResult& result);
@@ -127,17 +127,17 @@ private:
     // failed (already reported).
     long Authenticate(CurlStream& stream, HttpRequest& request, const std::string& site, long status);
     // Copies a plain body; first judges it when it answers a stream request.
-    uint64_t ReadPlainBody(ByteSource& body, OutputFile* file, const uint8_t* head, size_t got);
+    uint64_t ReadPlainBody(ByteSource& body, ByteSink* file, const uint8_t* head, size_t got);
     ReadStatus NextChunkHead(ByteSource& body, uint8_t* head, size_t& got);
     bool HeaderIncomplete(uint8_t lastFlags) const;
     // Reads and drops `length` payload bytes; false (with the reason in
     // status) when they could not all be read.
     bool SkipPayload(ByteSource& body, size_t length, ReadStatus& status);
-    bool WriteOut(OutputFile* file, const void* data, size_t size);
-    bool PadOut(OutputFile* file, size_t count);
+    bool WriteOut(ByteSink* file, const void* data, size_t size);
+    bool PadOut(ByteSink* file, size_t count);
     // Reports a failed write with the system's reason and cuts a torn last
     // packet off the file.
-    void OnWriteFailed(OutputFile* file);
+    void OnWriteFailed(ByteSink* file);
     bool Ended() const { return headerRejected_ || writeFailed_; }
     void Report(const std::string& text);
     // Reports why a read returned `status` (nothing for a stop).

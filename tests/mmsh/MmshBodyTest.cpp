@@ -582,7 +582,7 @@ TEST(BodyWriteFailure, FullDiskIsReportedAndEndsTheRecording) {
     ASSERT_TRUE(file.OpenExisting("/dev/full"));
     MemoryByteSource source(body.data(), body.size());
     client.ReadBody(source, &file, 0, false);
-    EXPECT_EQ(sink.errors, std::vector<std::string>{"File Write Error"});
+    EXPECT_EQ(sink.errors, std::vector<std::string>{"File Write Error: No space left on device"});
     EXPECT_TRUE(client.WriteFailed());
     EXPECT_LT(source.Consumed(), body.size());  // the rest was not read
     EXPECT_LT(sink.progressCalls.size(), 200u);

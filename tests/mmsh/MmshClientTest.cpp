@@ -521,7 +521,7 @@ TEST_F(MmshClientTest, FullDiskIsAFileWriteError) {
         OutputFile file;
         ASSERT_TRUE(file.OpenExisting("/dev/full"));
         client.Record(&file, server_.MmshUrl(path));
-        EXPECT_EQ(sink.errors, std::vector<std::string>{"File Write Error"});
+        EXPECT_EQ(sink.errors, std::vector<std::string>{"File Write Error: No space left on device"});
         EXPECT_TRUE(client.WriteFailed());
         file.Close();
     }
