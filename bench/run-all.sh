@@ -3,7 +3,7 @@
 # and prints their tables, then one summary table. Run by hand; nothing here
 # is part of the test suite.
 #
-#   bench/run-all.sh [mmsh] [mms] [soak]     (default: all three)
+#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups]     (default: all four)
 #
 # Environment:
 #   LARKSPAN_BENCH_BUILD  build folder (default: build-bench beside this repo's sources)
@@ -18,7 +18,7 @@ WORK="$BUILD/bench-work"
 RUNS="${BENCH_RUNS:-5}"
 JOBS="${BENCH_JOBS:-50}"
 WHICH=("$@")
-[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak)
+[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups)
 
 for tool in cmake ninja ffmpeg; do
   command -v "$tool" >/dev/null || { echo "run-all.sh: $tool is needed" >&2; exit 1; }
@@ -28,7 +28,7 @@ if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DLARKSPAN_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$BUILD" -j2 --target larkspan-rec larkspan-testserver bench_worker_rec \
-  bench_mmsh_record bench_mms_record bench_soak
+  bench_mmsh_record bench_mms_record bench_soak bench_wakeups
 
 echo "== samples (cached in $DATA)"
 "$ROOT/scripts/make-samples.sh" "$DATA"
@@ -50,7 +50,8 @@ for bench in "${WHICH[@]}"; do
             --work "$WORK" --runs "$RUNS" --summary "$SUMMARY" "${OUT_ARGS[@]}" || status=1 ;;
     soak) "$BUILD/bench/soak/bench_soak" --sample "$DATA/clip.asf" --jobs "$JOBS" --work "$WORK" \
             --summary "$SUMMARY" || status=1 ;;
-    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak)" >&2; exit 2 ;;
+    wakeups) "$BUILD/bench/wakeups/bench_wakeups" --sample "$DATA/clip.asf" --summary "$SUMMARY" || status=1 ;;
+    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups)" >&2; exit 2 ;;
   esac
 done
 

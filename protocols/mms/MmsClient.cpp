@@ -103,6 +103,7 @@ uint32_t MmsClient::Record(ByteSink* file, const std::string& url) {
         return 0;
     }
     MmsSocket socket;
+    socket.WakeOn(&wake_);
     if (!OpenConnection(parts.host, parts.port, socket)) return 0;
     const int idleTimeoutMs = settings_.idleTimeout > 0 ? settings_.idleTimeout * 1000 : -1;
     MmsSocketTransport transport(socket, stop_, idleTimeoutMs);
@@ -122,7 +123,7 @@ uint32_t MmsClient::RecordOver(MmsTransport& transport, ByteSink* file, const st
 bool MmsClient::OpenConnection(const std::string& host, uint16_t port, MmsSocket& socket) {
     std::vector<NetAddress> addresses;
     std::string cause;
-    switch (MmsHostLookup::Resolve(host, port, stop_, addresses, cause)) {
+    switch (MmsHostLookup::Resolve(host, port, stop_, addresses, cause, &wake_)) {
     case MmsHostLookup::Result::Ok:
         break;
     case MmsHostLookup::Result::Stopped:

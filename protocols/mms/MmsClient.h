@@ -48,9 +48,13 @@ public:
     // nothing was (the caller may then try the other protocol).
     uint32_t Record(ByteSink* file, const std::string& url);
 
-    // Ends the recording soon (within a wait slice, also while a host name
-    // is being looked up); the file is still finished.
-    void Stop() { stop_.store(true); }
+    // Ends the recording at once, also while a host name is being looked up
+    // or the server is silent: the flag first, then the wake signal that
+    // every wait of the recording watches. The file is still finished.
+    void Stop() {
+        stop_.store(true);
+        wake_.Signal();
+    }
 
     // The session over a transport that is already connected: the same steps
     // as Record after the connection is made. Also how fixed or fuzzed bytes
@@ -110,6 +114,7 @@ private:
     RecordEventSink* const sink_;
 
     std::atomic<bool> stop_{false};
+    WakeSignal wake_;  // lives as long as the client, so Stop can always signal it
 
     // One recording.
     std::string url_;

@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -91,6 +93,7 @@ std::string LookupErrorText(int code) {
 struct PendingLookup {
     std::mutex m;
     std::condition_variable done;
+    WakeSignal answered;  // signalled with done, for a caller that polls
     bool finished = false;
     int code = 0;
     std::vector<NetAddress> addresses;
@@ -119,7 +122,8 @@ void MmsHostLookup::SetLookupFunction(HostLookupFunction lookup) {
 }
 
 MmsHostLookup::Result MmsHostLookup::Resolve(const std::string& host, uint16_t port, const std::atomic<bool>& stop,
-                                             std::vector<NetAddress>& out, std::string& cause) {
+                                             std::vector<NetAddress>& out, std::string& cause,
+                                             const WakeSignal* wake) {
     out.clear();
     cause.clear();
     if (host.empty()) {
@@ -145,6 +149,7 @@ MmsHostLookup::Result MmsHostLookup::Resolve(const std::string& host, uint16_t p
             pending->addresses = std::move(addresses);
             pending->finished = true;
             pending->done.notify_all();
+            pending->answered.Signal();
         }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: look up in place.
@@ -152,10 +157,25 @@ MmsHostLookup::Result MmsHostLookup::Resolve(const std::string& host, uint16_t p
         pending->finished = true;
     }
 
+    bool polling = wake && wake->Handle() >= 0 && pending->answered.Handle() >= 0;
     std::unique_lock<std::mutex> lock(pending->m);
     while (!pending->finished) {
         if (stop.load()) return Result::Stopped;
-        pending->done.wait_for(lock, std::chrono::milliseconds(kWaitSliceMs));
+        if (!polling) {
+            pending->done.wait_for(lock, std::chrono::milliseconds(kWaitSliceMs));
+            continue;
+        }
+        lock.unlock();
+        pollfd p[2] = {};
+        p[0].fd = pending->answered.Handle();
+        p[0].events = POLLIN;
+        p[1].fd = wake->Handle();
+        p[1].events = POLLIN;
+        const int n = ::poll(p, 2, -1);
+        if (n < 0 && errno != EINTR) polling = false;  // the slices still work
+        // A signal left from before is dropped; a stop shows at the next look.
+        if (n > 0 && p[1].revents != 0) wake->Drain();
+        lock.lock();
     }
     if (pending->code != 0) {
         cause = LookupErrorText(pending->code);

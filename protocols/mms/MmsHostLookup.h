@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "protocols/WakeSignal.h"
+
 namespace larkspan {
 
 // One socket address (IPv4 or IPv6) with its port.
@@ -29,16 +31,18 @@ using HostLookupFunction = std::function<int(const std::string& host, std::vecto
 // taken as it is. A name is looked up on a small thread of its own that owns
 // everything it touches, so the caller can walk away from a slow name
 // service at once: the thread ends by itself when the lookup returns, and
-// nobody waits for it.
+// nobody waits for it. The caller sleeps until the answer comes or the wake
+// signal fires; without a wake signal it looks at the stop flag every slice.
 class MmsHostLookup {
 public:
     enum class Result { Ok, NotFound, Failed, Stopped };
     static constexpr int kWaitSliceMs = 50;
 
     // Fills out with the addresses of host, each with port set. On NotFound
-    // and Failed, cause names the reason ("name not found").
+    // and Failed, cause names the reason ("name not found"). wake, when
+    // given, is signalled after stop is set.
     static Result Resolve(const std::string& host, uint16_t port, const std::atomic<bool>& stop,
-                          std::vector<NetAddress>& out, std::string& cause);
+                          std::vector<NetAddress>& out, std::string& cause, const WakeSignal* wake = nullptr);
 
     // Replaces the system's lookup, e.g. with one that never answers; an
     // empty function restores getaddrinfo. Lookups already running keep the

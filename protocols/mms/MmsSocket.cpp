@@ -38,13 +38,18 @@ MmsSocket::MmsSocket(int handle) : fd_(handle) {
 
 MmsSocket::~MmsSocket() { Close(); }
 
-MmsSocket::MmsSocket(MmsSocket&& other) noexcept : fd_(other.fd_), lastError_(other.lastError_) { other.fd_ = -1; }
+MmsSocket::MmsSocket(MmsSocket&& other) noexcept
+    : fd_(other.fd_), lastError_(other.lastError_), wake_(other.wake_), pollReturns_(other.pollReturns_) {
+    other.fd_ = -1;
+}
 
 MmsSocket& MmsSocket::operator=(MmsSocket&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = other.fd_;
         lastError_ = other.lastError_;
+        wake_ = other.wake_;
+        pollReturns_ = other.pollReturns_;
         other.fd_ = -1;
     }
     return *this;
@@ -76,26 +81,37 @@ std::string MmsSocket::ErrorText(int error) {
 }
 
 MmsSocket::WaitResult MmsSocket::Wait(bool forWrite, const std::atomic<bool>& stop, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const int wakeHandle = wake_ ? wake_->Handle() : -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (stop.load(std::memory_order_relaxed)) return WaitResult::Stopped;
-        int slice = kWaitSliceMs;
+        // With a wake signal the wait needs no slices: only the time-out
+        // bounds it.
+        int waitMs = wakeHandle >= 0 ? -1 : kWaitSliceMs;
         if (timeoutMs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                            .count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                    .count();
             if (left <= 0) return WaitResult::TimedOut;
-            if (left < slice) slice = static_cast<int>(left);
+            if (waitMs < 0 || left < waitMs) waitMs = static_cast<int>(left);
         }
-        pollfd p{};
-        p.fd = fd_;
-        p.events = forWrite ? POLLOUT : POLLIN;
-        const int n = ::poll(&p, 1, slice);
+        pollfd p[2] = {};
+        p[0].fd = fd_;
+        p[0].events = forWrite ? POLLOUT : POLLIN;
+        p[1].fd = wakeHandle;
+        p[1].events = POLLIN;
+        const int n = ::poll(p, wakeHandle >= 0 ? 2 : 1, waitMs);
+        ++pollReturns_;
         if (n < 0) {
             if (errno == EINTR) continue;
             Fail(errno);
             return WaitResult::Failed;
         }
-        if (n > 0) return WaitResult::Ready;  // errors and hang-ups show in the next call
+        if (n > 0 && p[0].revents != 0) return WaitResult::Ready;  // errors and hang-ups show in the next call
+        // A signal is taken off before the flag is looked at again: a stop
+        // signalled after that look leaves the handle readable, and one
+        // left from before this recording began is simply dropped.
+        if (n > 0 && p[1].revents != 0) wake_->Drain();
     }
 }
 

@@ -4,14 +4,17 @@
 #include <cstdint>
 #include <string>
 
+#include "protocols/WakeSignal.h"
 #include "protocols/mms/MmsHostLookup.h"
 
 namespace larkspan {
 
 // The few stream-socket calls the MMS client makes, kept in one file pair so
 // that only it depends on the platform (POSIX here). The socket is
-// non-blocking and every wait is cut into short slices, so a stop request is
-// seen within one slice even while the peer sends nothing.
+// non-blocking. A wait sleeps until the socket is ready, its time-out runs
+// out or the wake signal given to WakeOn fires (the owner's Stop), so a quiet
+// peer costs no wake-ups. Without a wake signal the wait is cut into short
+// slices and the stop flag is looked at after each.
 class MmsSocket {
 public:
     static constexpr int kWaitSliceMs = 100;
@@ -33,6 +36,13 @@ public:
     MmsSocket& operator=(MmsSocket&& other) noexcept;
     MmsSocket(const MmsSocket&) = delete;
     MmsSocket& operator=(const MmsSocket&) = delete;
+
+    // Waits also end when signal fires; it must outlive the socket's waits.
+    // Whoever sets the stop flag signals it afterwards.
+    void WakeOn(const WakeSignal* signal) { wake_ = signal; }
+    // How many times a wait has returned from poll: a silent peer with a
+    // wake signal costs one per wait, not one per slice.
+    uint64_t PollReturns() const { return pollReturns_; }
 
     // Connects to address (either family), giving up after timeoutMs.
     ConnectResult Connect(const NetAddress& address, int timeoutMs, const std::atomic<bool>& stop);
@@ -61,6 +71,8 @@ private:
 
     int fd_ = -1;
     int lastError_ = 0;
+    const WakeSignal* wake_ = nullptr;
+    uint64_t pollReturns_ = 0;
 };
 
 }  // namespace larkspan

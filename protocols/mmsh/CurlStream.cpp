@@ -14,8 +14,12 @@ namespace {
 // The transfer is paused while this much is waiting to be read, so memory
 // stays small however fast the server sends.
 constexpr size_t kBufferBound = 64 * 1024;
-// Longest wait for network activity before the stop flag is looked at again.
+// Longest wait for network activity before the stop flag is looked at again,
+// when no wake signal can end the wait.
 constexpr int kPollMs = 50;
+// Longest wait with a wake signal and no idle time-out. libcurl shortens it
+// on its own for its timers (the connect time-out, say).
+constexpr int kLongWaitMs = 60 * 60 * 1000;
 
 void GlobalInit() {
     static std::once_flag once;
@@ -68,8 +72,8 @@ std::string TrimLineEnd(const char* data, size_t size) {
 
 }  // namespace
 
-CurlStream::CurlStream(const std::atomic<bool>& stop, int idleTimeoutSeconds)
-    : stop_(stop), idleTimeout_(idleTimeoutSeconds > 0 ? idleTimeoutSeconds : 0) {}
+CurlStream::CurlStream(const std::atomic<bool>& stop, int idleTimeoutSeconds, const WakeSignal* wake)
+    : stop_(stop), idleTimeout_(idleTimeoutSeconds > 0 ? idleTimeoutSeconds : 0), wake_(wake) {}
 
 CurlStream::~CurlStream() { Close(); }
 
@@ -296,6 +300,17 @@ bool CurlStream::IdleTooLong() const {
     return std::chrono::steady_clock::now() - lastActivity_ >= idleTimeout_;
 }
 
+int CurlStream::WaitLimitMs() const {
+    if (!wake_ || wake_->Handle() < 0) return kPollMs;
+    if (idleTimeout_.count() == 0 || !connected_) return kLongWaitMs;
+    const auto left = idleTimeout_ - (std::chrono::steady_clock::now() - lastActivity_);
+    // Rounded up, so the wait does not end a little before the time-out and
+    // come back for the rest.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    if (ms <= 0) return 0;
+    return ms < kLongWaitMs ? static_cast<int>(ms) : kLongWaitMs;
+}
+
 int CurlStream::OnConnected(void* self, char*, char*, int, int) {
     auto* s = static_cast<CurlStream*>(self);
     s->connected_ = true;
@@ -325,7 +340,15 @@ void CurlStream::Pump(bool untilHeaders) {
         }
     }
     if (done_ || (untilHeaders ? headersDone_ : Buffered() > 0)) return;
-    curl_multi_poll(multi_, nullptr, 0, kPollMs, nullptr);
+    curl_waitfd wake{};
+    wake.fd = wake_ ? wake_->Handle() : -1;
+    wake.events = CURL_WAIT_POLLIN;
+    const bool withWake = wake.fd >= 0;
+    curl_multi_poll(multi_, withWake ? &wake : nullptr, withWake ? 1 : 0, WaitLimitMs(), nullptr);
+    ++pollReturns_;
+    // The caller looks at the stop flag next; a signal left from before the
+    // stream began (a Stop then taken back) is dropped here.
+    if (withWake && (wake.revents & CURL_WAIT_POLLIN) != 0) wake_->Drain();
 }
 
 ReadStatus CurlStream::ReadSome(uint8_t* dst, size_t max, size_t& got) {

@@ -8,8 +8,8 @@
 
 #include <curl/curl.h>
 
+#include "protocols/WakeSignal.h"
 #include "protocols/mmsh/ByteSource.h"
-
 
 namespace larkspan {
 
@@ -22,16 +22,19 @@ struct HttpRequest {
 };
 
 // One HTTP GET whose response body is pulled as a byte stream. libcurl
-// pushes data through a callback; this drives a multi handle in short waits
-// until the bytes asked for are buffered, pauses the transfer while the
-// buffer is full, and gives up waiting as soon as the stop flag is set or
-// the server has sent nothing for the idle time-out.
+// pushes data through a callback; this drives a multi handle until the
+// bytes asked for are buffered, pauses the transfer while the buffer is
+// full, and gives up waiting as soon as the stop flag is set or the server
+// has sent nothing for the idle time-out. Between network events it sleeps
+// in libcurl's poll, which also watches the wake signal: the owner sets the
+// stop flag, then signals it. Without a wake signal the poll is cut into
+// short slices and the flag is looked at after each.
 class CurlStream final : public ByteSource {
 public:
     // idleTimeoutSeconds: once connected, the longest silence from the
     // server (while waiting for the response headers or for body bytes);
-    // 0 waits without end.
-    CurlStream(const std::atomic<bool>& stop, int idleTimeoutSeconds);
+    // 0 waits without end. wake, when given, must outlive the stream.
+    CurlStream(const std::atomic<bool>& stop, int idleTimeoutSeconds, const WakeSignal* wake = nullptr);
     ~CurlStream() override;
     CurlStream(const CurlStream&) = delete;
     CurlStream& operator=(const CurlStream&) = delete;
@@ -71,6 +74,11 @@ public:
     // their creation. Safe to call more than once.
     void Close();
 
+    // How many times the stream has come back from waiting in libcurl's
+    // poll: with a wake signal, a silent server costs none between the
+    // connection's own events and the idle time-out.
+    uint64_t PollReturns() const { return pollReturns_; }
+
 protected:
     ReadStatus ReadSome(uint8_t* dst, size_t max, size_t& got) override;
 
@@ -81,14 +89,20 @@ private:
     // Works out cause_ from the finished transfer's result.
     void NoteFailure();
     bool IdleTooLong() const;
+    // How long the next wait may last: until the idle time-out would run
+    // out, or a short slice when there is no wake signal to end it early.
+    int WaitLimitMs() const;
     void Detach();
-    // One round of transfer work, then a short wait for network activity
-    // unless what the caller waits for (the headers, or body bytes) is in.
+    // One round of transfer work, then a wait for network activity (or the
+    // wake signal) unless what the caller waits for (the headers, or body
+    // bytes) is in.
     void Pump(bool untilHeaders);
     size_t Buffered() const { return buffer_.size() - head_; }
 
     const std::atomic<bool>& stop_;
     const std::chrono::seconds idleTimeout_;
+    const WakeSignal* const wake_;
+    uint64_t pollReturns_ = 0;
     CURLM* multi_ = nullptr;
     CURL* easy_ = nullptr;
     curl_slist* headers_ = nullptr;

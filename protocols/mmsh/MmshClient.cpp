@@ -225,7 +225,7 @@ ExchangeResult MmshClient::Exchange(ByteSink* file, const std::string& url,
                                     const std::vector<std::string>& headerBlock, bool describeOnly) {
     ExchangeResult result = ExchangeResult::OpenFailed;
     try {
-        CurlStream stream(stop_, settings_.idleTimeout);
+        CurlStream stream(stop_, settings_.idleTimeout, &wake_);
         if (!stream.Open()) {
             Report(kOpenError);
             return result;

@@ -7,6 +7,7 @@
 
 #include "asf/AsfHeaderInfo.h"
 #include "protocols/RecordEventSink.h"
+#include "protocols/WakeSignal.h"
 #include "protocols/mmsh/ByteSource.h"
 #include "recorder/RecorderSettings.h"
 
@@ -70,9 +71,13 @@ public:
     // server answers with is copied.
     uint32_t Fetch(ByteSink* file, const std::string& url);
 
-    // Asks a running Record to end; callable from any thread. Waits for
-    // network bytes notice it within one short poll interval.
-    void Stop() { stop_.store(true); }
+    // Asks a running Record to end; callable from any thread at any time.
+    // The flag first, then the wake signal that ends a wait for network
+    // bytes at once.
+    void Stop() {
+        stop_.store(true);
+        wake_.Signal();
+    }
     bool StopRequested() const { return stop_.load(); }
 
     // One HTTP GET with the given extra header lines, its authentication
@@ -148,6 +153,7 @@ private:
     RecordEventSink* sink_;
     CredentialsPrompt* prompt_;
     std::atomic<bool> stop_{false};
+    WakeSignal wake_;  // lives as long as the client, so Stop can always signal it
 
     std::string url_;
     uint64_t bytesReceived_ = 0;

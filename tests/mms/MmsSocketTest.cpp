@@ -1,7 +1,8 @@
 // The client over real TCP on 127.0.0.1 against a peer that plays fixed
 // bytes: reads split at every byte boundary, the port of the URL, the
 // transport string, Stop while the server is silent or the name lookup
-// hangs, refused and reset connections.
+// hangs, refused and reset connections, and what a wait on a silent peer
+// costs.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -20,6 +21,7 @@
 
 #include "asf/OutputFile.h"
 #include "protocols/StreamErrors.h"
+#include "protocols/WakeSignal.h"
 #include "protocols/mms/MmsClient.h"
 #include "protocols/mms/MmsHostLookup.h"
 #include "tests/mms/MmsTestStreams.h"
@@ -378,6 +380,74 @@ TEST(MmsSocket, UnknownHostNameIsReportedAsNameNotFound) {
     MmsHostLookup::SetLookupFunction(nullptr);
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(log.errors, std::vector<std::string>{"connect failed !!: name not found"});
+}
+
+// A listening socket on 127.0.0.1 that never accepts: a connection to it
+// stands (in the backlog) and never sees a byte.
+struct SilentListener {
+    int fd = -1;
+    NetAddress address;
+    SilentListener() {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        auto* a = reinterpret_cast<sockaddr_in*>(&address.storage);
+        a->sin_family = AF_INET;
+        a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.length = sizeof(sockaddr_in);
+        EXPECT_EQ(::bind(fd, address.Get(), address.length), 0);
+        EXPECT_EQ(::listen(fd, 1), 0);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address.storage), &address.length);
+    }
+    ~SilentListener() { ::close(fd); }
+};
+
+// A wait on a silent peer sleeps in one poll until its time-out; a wake
+// signal left over from before (a stop then taken back) costs one more
+// return and does not end the wait.
+TEST(MmsSocket, WaitOnASilentPeerReturnsFromPollOnlyForTheTimeOutOrAWakeSignal) {
+    struct Case {
+        const char* name;
+        bool signalledBefore;
+        uint64_t pollReturns;
+    };
+    const Case cases[] = {
+        {"nothing signalled", false, 1},
+        {"a signal left from before", true, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SilentListener listener;
+        WakeSignal wake;
+        std::atomic<bool> stop{false};
+        MmsSocket socket;
+        socket.WakeOn(&wake);
+        ASSERT_EQ(socket.Connect(listener.address, 5000, stop), MmsSocket::ConnectResult::Ok);
+        const uint64_t afterConnect = socket.PollReturns();
+        if (c.signalledBefore) wake.Signal();
+        uint8_t byte = 0;
+        EXPECT_EQ(socket.Receive(&byte, 1, stop, 300), MmsSocket::kTimedOut);
+        EXPECT_EQ(socket.PollReturns() - afterConnect, c.pollReturns);
+    }
+}
+
+TEST(MmsSocket, StopSignalledFromAnotherThreadEndsAWaitWithoutEndAtOnce) {
+    SilentListener listener;
+    WakeSignal wake;
+    std::atomic<bool> stop{false};
+    MmsSocket socket;
+    socket.WakeOn(&wake);
+    ASSERT_EQ(socket.Connect(listener.address, 5000, stop), MmsSocket::ConnectResult::Ok);
+    const uint64_t afterConnect = socket.PollReturns();
+    auto waiting = std::async(std::launch::async, [&] {
+        uint8_t byte = 0;
+        return socket.Receive(&byte, 1, stop, -1);
+    });
+    // Gives the wait time to begin; a stop that comes first ends it as well.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop.store(true);
+    wake.Signal();
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_EQ(waiting.get(), MmsSocket::kStopped);
+    EXPECT_LE(socket.PollReturns() - afterConnect, 1u);
 }
 
 }  // namespace
