@@ -37,6 +37,7 @@ TEST(MmsRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
         int stopAfterPackets;  // Stop from another thread once this many are written (-1: never)
         RecordingEnd end;
         size_t packets;        // SIZE_MAX: as many as the end lets through
+        uint64_t fileSizeLimit = 0;  // the disk fills up at this file size (0: never)
     } rows[] = {
         {"server's end of stream", [](StreamOptions&, RecorderSettings&) {}, -1, {false, true}, clip.packets.size()},
         {"stop", [](StreamOptions& o, RecorderSettings&) { o.stallAfterPackets = 60; }, 60, {false, false}, 60},
@@ -73,6 +74,8 @@ TEST(MmsRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
              o.dropAfterPackets = 70;
          },
          -1, {true, false}, 70},
+        {"full disk", [](StreamOptions&, RecorderSettings&) {}, -1, {false, false}, 60,
+         clip.header.size() + 60 * clip.packetSize + clip.packetSize / 3},
     };
 
     LoopbackServer server;
@@ -86,23 +89,30 @@ TEST(MmsRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
         ASSERT_TRUE(server.ServeFile("clip.asf", clipPath, options, &error)) << error;
 
         const std::string path = dir.File(row.name + ".asf");
-        OutputFile file;
-        ASSERT_TRUE(file.Create(path));
-        EventLog log;
-        MmsClient client(1, settings, &log);
-        std::thread stopper;
-        if (row.stopAfterPackets >= 0) {
-            stopper = std::thread([&] {
-                // A generous bound only so that a broken client cannot hang the test.
-                const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                while (log.progressCount.load() < row.stopAfterPackets && std::chrono::steady_clock::now() < giveUp)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                client.Stop();
-            });
-        }
-        client.Record(&file, server.MmsUrl("clip.asf"));
-        if (stopper.joinable()) stopper.join();
-        ASSERT_TRUE(file.Close());
+        auto record = [&] {
+            OutputFile file;
+            if (!file.Create(path)) return;
+            EventLog log;
+            MmsClient client(1, settings, &log);
+            std::thread stopper;
+            if (row.stopAfterPackets >= 0) {
+                stopper = std::thread([&] {
+                    // A generous bound only so that a broken client cannot hang the test.
+                    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                    while (log.progressCount.load() < row.stopAfterPackets &&
+                           std::chrono::steady_clock::now() < giveUp)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    client.Stop();
+                });
+            }
+            client.Record(&file, server.MmsUrl("clip.asf"));
+            if (stopper.joinable()) stopper.join();
+            file.Close();
+        };
+        if (row.fileSizeLimit != 0)
+            ASSERT_TRUE(testsupport::RunWithFileSizeLimit(row.fileSizeLimit, record));
+        else
+            record();
         testsupport::ExpectRecordingDescribesItself(path, clip, row.end, row.packets);
     }
 }
