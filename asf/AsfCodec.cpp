@@ -296,7 +296,14 @@ bool AsfCodec::FinishFile(ByteSink* file, const AsfHeaderInfo& info, const Recor
 
     if (at(P + kFpFileSize, 8)) ok = file->WriteU64(fileLength);
 
-    if (ok && totals.saveLiveTimeInfo && info.DurationMs == 0) {
+    // A live broadcast's header says nothing of counts or durations; an
+    // on-demand one cut short claims the whole stream. Either way the file
+    // is described as it is: by the packets it holds and the largest send
+    // time among them.
+    const bool live = info.DurationMs == 0;
+    const bool describeLive = live && totals.saveLiveTimeInfo;
+    const bool describeCut = !live && totals.endedEarly;
+    if (ok && (describeLive || describeCut)) {
         // Play Duration counts the preroll in, Send Duration does not; both
         // are in 100-ns units.
         const uint64_t largest = totals.largestSendTime;
@@ -306,7 +313,9 @@ bool AsfCodec::FinishFile(ByteSink* file, const AsfHeaderInfo& info, const Recor
         if (at(P + kFpPacketsCount, 8)) ok = file->WriteU64(totals.packetsWritten);
         if (at(P + kFpPlayDuration, 8)) ok = file->WriteU64(playDuration);
         if (at(P + kFpSendDuration, 8)) ok = file->WriteU64(sendDuration);
-        if (at(P + kFpFlags, 4)) ok = file->WriteU32(kFlagsSeekable);
+        // A broadcast becomes a stored file; an on-demand file is seekable
+        // already and keeps its flags.
+        if (describeLive && at(P + kFpFlags, 4)) ok = file->WriteU32(kFlagsSeekable);
         if (at(D + kDataObjectSize, 8)) ok = file->WriteU64(kDataObjectHeaderBytes + totals.packetBytes);
         // Only the low half of Total Data Packets; the high half stays as sent.
         if (at(D + kDataPacketsCount, 4)) ok = file->WriteU32(totals.packetsWritten);

@@ -19,8 +19,12 @@ struct RecordingTotals {
     uint64_t bytesWritten = 0;      // everything written to the file, header included
     uint32_t packetsWritten = 0;    // data packets written
     uint64_t packetBytes = 0;       // bytes of all data packets written, padding included
-    uint32_t largestSendTime = 0;   // largest (rebased) send time seen, ms
+    uint32_t largestSendTime = 0;   // largest (rebased) send time of the packets written, ms
     bool saveLiveTimeInfo = false;  // the "Live Content Save Time Info" setting
+    // The recording ended before the server's end of stream (a stop, a
+    // limit, a dropped connection, a failed write): the header of an
+    // on-demand stream then claims more than the file holds.
+    bool endedEarly = false;
 };
 
 // Byte-level ASF helpers shared by both stream clients. Stateless; every
@@ -67,7 +71,9 @@ public:
 
     // Rewrites File Size and, for live recordings with the setting on, the
     // counts, durations and flags, so the file plays and seeks like a stored
-    // one. Does nothing (and returns true) unless the header was parsed
+    // one. An on-demand recording that ended early gets the counts and
+    // durations of what it holds (its flags stay as the server sent them);
+    // a complete one keeps the server's header apart from File Size. Does nothing (and returns true) unless the header was parsed
     // (file properties offset not 0), something was written and the file is
     // open. Leaves the file at its end, flushed. Returns false when a seek or
     // write failed, or when a field info points at lies past the end of the

@@ -207,6 +207,9 @@ void MmsClient::FinishSession() {
     totals.packetBytes = dataBytes_;
     totals.largestSendTime = largestSendTime_;
     totals.saveLiveTimeInfo = settings_.liveContentSaveTimeInfo != 0;
+    // Only the server's end of stream, with every packet on the disk, leaves
+    // a file the server's header describes.
+    totals.endedEarly = !endOfStream_ || writeFailed_;
     const bool runs = headerParsed_ && info_.filePropertiesOffset != 0 && bytesWritten_ > 0;
     if (!AsfCodec::FinishFile(file_, info_, totals) && runs && !writeFailed_) {
         writeFailed_ = true;

@@ -204,8 +204,11 @@ uint32_t MmshClient::Run(ByteSink* file, const std::string& url, Purpose purpose
     writeFailed_ = false;
     wroteAny_ = false;
     haveDataStart_ = false;
-    oversizedPacket_ = false;
+    endOfStream_ = false;
     dataStart_ = 0;
+    written_ = WriteMark();
+    onDisk_ = WriteMark();
+    unconfirmed_.clear();
     pending_ = PendingHead();
 
     UrlParts parts;
@@ -218,7 +221,28 @@ uint32_t MmshClient::Run(ByteSink* file, const std::string& url, Purpose purpose
 
     // The file keeps a write-behind buffer; a full disk may only show now.
     if (file && wroteAny_ && !writeFailed_ && !file->Flush()) OnWriteFailed(file);
+    FinishRecording(file);
     return Saturate32(bytesReceived_);
+}
+
+void MmshClient::FinishRecording(ByteSink* file) {
+    // Only a framed stream whose header went to the file whole, from the
+    // file's start, has a header that can be made to describe it.
+    if (!file || framing_ != kFramingFramed || !haveDataStart_ || !file->Seekable()) return;
+    if (dataStart_ != header_.size()) return;
+    RecordingTotals totals;
+    totals.bytesWritten = written_.end;
+    totals.packetsWritten = written_.packets;
+    totals.packetBytes = written_.dataBytes;
+    totals.largestSendTime = written_.largestSendTime;
+    totals.saveLiveTimeInfo = settings_.liveContentSaveTimeInfo != 0;
+    // Only the server's $E, with every packet on the disk, leaves a file the
+    // server's header describes.
+    totals.endedEarly = !endOfStream_ || writeFailed_;
+    if (!AsfCodec::FinishFile(file, info_, totals) && !writeFailed_) {
+        writeFailed_ = true;
+        Report(WithCause(kWriteError, file->ErrorText()));
+    }
 }
 
 ExchangeResult MmshClient::Exchange(ByteSink* file, const std::string& url,
@@ -483,6 +507,11 @@ uint64_t MmshClient::ReadHeaderChunk(ByteSource& body, const uint8_t* head, Byte
     if (!describeOnly && file && WriteOut(file, header_.data(), header_.size())) {
         dataStart_ = file->Position();
         haveDataStart_ = true;
+        endOfStream_ = false;
+        written_ = WriteMark();
+        written_.end = dataStart_;
+        onDisk_ = written_;
+        unconfirmed_.clear();
     }
     return bytesReceived_;
 }
@@ -524,17 +553,42 @@ bool MmshClient::PadOut(ByteSink* file, size_t count) {
     return false;
 }
 
+void MmshClient::MarkWritten(ByteSink* file) {
+    unconfirmed_.push_back(written_);
+    // The file writes behind: a full disk may show only some packets later.
+    // A flush now and then bounds what has to be remembered until then.
+    if (written_.end - onDisk_.end < kConfirmEvery) return;
+    if (file->Flush()) {
+        onDisk_ = written_;
+        unconfirmed_.clear();
+    } else {
+        OnWriteFailed(file);
+    }
+}
+
 void MmshClient::OnWriteFailed(ByteSink* file) {
     if (writeFailed_) return;
     writeFailed_ = true;
     Report(WithCause(kWriteError, file->ErrorText()));
-    // Every data packet fills exactly one packet size on disk: cut the file
-    // back to the last whole one, so a player never meets a torn packet.
-    const uint64_t packetSize = info_.minPacketSize;
-    const uint64_t end = file->Position();  // where the disk really ends now
-    if (!haveDataStart_ || oversizedPacket_ || packetSize == 0 || end <= dataStart_) return;
-    const uint64_t whole = dataStart_ + (end - dataStart_) / packetSize * packetSize;
-    if (whole != end) file->Truncate(whole);
+    if (!haveDataStart_) return;
+    // After a failed write the position is where the file really ends: keep
+    // the whole packets before it and cut off a torn one, so a player never
+    // meets it and the header rewrite counts only what is there.
+    const uint64_t end = file->Position();
+    if (end < dataStart_) {
+        // Not even the header is whole: there is nothing to describe.
+        haveDataStart_ = false;
+        unconfirmed_.clear();
+        return;
+    }
+    WriteMark keep = onDisk_;
+    for (const WriteMark& mark : unconfirmed_) {
+        if (mark.end > end) break;
+        keep = mark;
+    }
+    unconfirmed_.clear();
+    written_ = keep;
+    if (keep.end != end) file->Truncate(keep.end);
 }
 
 uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {
@@ -542,7 +596,10 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {
     uint32_t baseTime = 0;  // a broadcast's first send time found
     bool baseSet = false;
     uint64_t packets = 0;   // $D chunks read whole in this exchange
-    uint8_t* const buffer = buffer_.data();
+    // A broadcast's packet times are moved to count from its first send time,
+    // so the finished file plays and seeks from 0.
+    const bool rebase = file != nullptr && info_.DurationMs == 0 && settings_.liveContentSaveTimeInfo != 0 &&
+                        info_.filePropertiesOffset != 0;
 
     while (!StopRequested()) {
         uint8_t head[kChunkHeadSize];
@@ -559,7 +616,10 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {
             ReportReadFailure(body, status == ReadStatus::Ok ? ReadStatus::End : status);
             return 0;
         }
-        if (IsChunk(head, 'E')) break;
+        if (IsChunk(head, 'E')) {
+            endOfStream_ = true;
+            break;
+        }
         const int length = PayloadLength(head);
         if (length <= 0) break;
         const size_t payload = static_cast<size_t>(length);
@@ -575,6 +635,9 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {
             continue;
         }
 
+        // A packet to rebase is read whole; others may pass in parts.
+        if (rebase && payload > buffer_.size()) buffer_.resize(payload);
+        uint8_t* const buffer = buffer_.data();
         // The first part holds the packet's leading fields, send time included.
         const size_t first = std::min(payload, buffer_.size());
         status = body.Read(buffer, first, got);
@@ -597,6 +660,7 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {
                 baseSet = true;
             }
             streamTime = baseSet && sendTime > baseTime ? sendTime - baseTime : 0;
+            if (rebase && baseSet) AsfCodec::RebasePacketTimes(buffer, first, baseTime, info_);
         } else {
             // Packets sent past the stated duration do not take progress
             // beyond the whole.
@@ -621,9 +685,14 @@ uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {
         if (writing) {
             const size_t packetSize = info_.minPacketSize;
             const size_t padding = payload < packetSize ? packetSize - payload : 0;
-            if (payload > packetSize) oversizedPacket_ = true;
             if (!PadOut(file, padding)) return bytesReceived_;
             bytesReceived_ += payload + padding;
+            ++written_.packets;
+            written_.dataBytes += payload + padding;
+            written_.largestSendTime = std::max(written_.largestSendTime, streamTime);
+            written_.end = file->Position();
+            MarkWritten(file);
+            if (writeFailed_) return bytesReceived_;
         }
         ++packets;
 

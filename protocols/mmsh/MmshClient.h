@@ -44,6 +44,8 @@ public:
     static constexpr size_t kSniffSize = 512;
     // Times the user is asked for credentials in one exchange.
     static constexpr int kMaxCredentialPrompts = 3;
+    // Bytes of data packets between checks that the writes reached the disk.
+    static constexpr uint64_t kConfirmEvery = 1024 * 1024;
 
     // Framing of the last response body.
     static constexpr int kFramingNone = 0;
@@ -115,8 +117,20 @@ public:
     // The last Record got a plain body that looks like a playlist (an ASX
     // file, a [Reference] list or a bare stream address) and copied it.
     bool BodyWasPlaylist() const { return bodyWasPlaylist_; }
+    // Of the last play exchange: data packets in the file, and the largest
+    // send time among them (counted from the first one for a broadcast).
+    uint32_t PacketsWritten() const { return written_.packets; }
+    uint32_t LargestSendTime() const { return written_.largestSendTime; }
 
 private:
+    // What the file holds up to the end of a data packet (or of the header).
+    struct WriteMark {
+        uint64_t end = 0;  // file position after it
+        uint32_t packets = 0;
+        uint64_t dataBytes = 0;  // padding included
+        uint32_t largestSendTime = 0;
+    };
+
     struct PendingHead {
         bool valid = false;
         uint8_t bytes[kChunkHeadSize] = {};
@@ -140,9 +154,16 @@ private:
     bool SkipPayload(ByteSource& body, size_t length, ReadStatus& status);
     bool WriteOut(ByteSink* file, const void* data, size_t size);
     bool PadOut(ByteSink* file, size_t count);
-    // Reports a failed write with the system's reason and cuts a torn last
-    // packet off the file.
+    // Remembers what the file holds after a data packet; every kConfirmEvery
+    // bytes, makes sure it reached the disk.
+    void MarkWritten(ByteSink* file);
+    // Reports a failed write with the system's reason, cuts a torn last
+    // packet off the file and counts only the packets left.
     void OnWriteFailed(ByteSink* file);
+    // Rewrites the header of the recording just made so that it describes
+    // the file: its size always; counts and durations for a broadcast (with
+    // the setting on) and for an on-demand stream that ended early.
+    void FinishRecording(ByteSink* file);
     bool Ended() const { return headerRejected_ || writeFailed_; }
     void Report(const std::string& text);
     // Reports why a read returned `status` (nothing for a stop).
@@ -170,8 +191,11 @@ private:
     bool writeFailed_ = false;
     bool wroteAny_ = false;
     uint64_t dataStart_ = 0;         // where the first data packet goes in the file
-    bool haveDataStart_ = false;
-    bool oversizedPacket_ = false;   // a packet longer than the packet size was written
+    bool haveDataStart_ = false;     // the play exchange's header was written whole
+    bool endOfStream_ = false;       // the play exchange ended with $E
+    WriteMark written_;              // the file so far
+    WriteMark onDisk_;               // known to be on the disk
+    std::vector<WriteMark> unconfirmed_;  // written since, in order, not yet known to be on the disk
     PendingHead pending_;
     uint64_t bodyLimit_ = 0;     // bytes the body may hold (content length), or the maximum
     uint64_t bodyConsumed_ = 0;  // bytes of the body read so far by the header reader

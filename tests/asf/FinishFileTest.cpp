@@ -126,6 +126,33 @@ TEST_F(FinishFileTest, StoredStreamGetsFileSizeOnly) {
     EXPECT_EQ(asftest::FirstDifference(FileNow(), expected), "");
 }
 
+TEST_F(FinishFileTest, StoredStreamEndedEarlyIsDescribedByWhatTheFileHolds) {
+    HeaderValues v;
+    v.playDuration = 36000000000ull;
+    v.sendDuration = 35000000000ull;
+    v.preroll = 5000;
+    v.flags = 2;
+    v.packetsCount = 999;
+    Record(v, 5, 3000);
+    ASSERT_FALSE(info_.IsLive());
+    totals_.largestSendTime = 4000;
+    totals_.endedEarly = true;
+    for (bool saveLiveTimeInfo : {true, false}) {
+        SCOPED_TRACE(saveLiveTimeInfo ? "setting on" : "setting off");
+        totals_.saveLiveTimeInfo = saveLiveTimeInfo;  // a setting for live streams only
+        ASSERT_TRUE(AsfCodec::FinishFile(&file_, info_, totals_));
+        std::vector<uint8_t> expected = written_;
+        PutLE64(expected, fp_ + 40, written_.size());
+        PutLE64(expected, fp_ + 56, 5);
+        PutLE64(expected, fp_ + 64, (4000ull + 5000) * 10000);
+        PutLE64(expected, fp_ + 72, 4000ull * 10000);
+        PutLE64(expected, data_ + 16, 50 + 5 * 3000);
+        PutLE32(expected, data_ + 40, 5);
+        // Flags and the high half of Total Data Packets stay as the server sent them.
+        EXPECT_EQ(asftest::FirstDifference(FileNow(), expected), "");
+    }
+}
+
 TEST_F(FinishFileTest, LiveWithSettingOffGetsFileSizeOnly) {
     HeaderValues v;
     v.flags = 1;

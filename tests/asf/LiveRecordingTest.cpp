@@ -6,14 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstdio>
 
 #include "asf/AsfCodec.h"
 #include "asf/OutputFile.h"
 #include "tests/asf/AsfTestBytes.h"
 #include "tests/asf/TempDir.h"
 #include "tests/support/AsfFileParts.h"
+#include "tests/support/MediaReaders.h"
 #include "tests/support/Samples.h"
 
 namespace larkspan {
@@ -24,39 +23,9 @@ using testsupport::AsfPacketLayout;
 using testsupport::GetLE32;
 using testsupport::PutLE32;
 using testsupport::PutLE64;
-using testsupport::RunCommand;
-using testsupport::ShellQuote;
+using testsupport::ReaderView;
 
 constexpr uint32_t kShiftMs = 5000000;
-
-// Duration in seconds as ffprobe reports it; NaN when it reports none.
-double FfprobeDuration(const std::string& path) {
-    std::string out;
-    int rc = RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuote(path), &out);
-    if (rc != 0) return NAN;
-    char* end = nullptr;
-    double d = std::strtod(out.c_str(), &end);
-    return end == out.c_str() ? NAN : d;
-}
-
-struct Discovered {
-    bool ran = false;
-    std::string text;
-    bool seekable = false;
-    double duration = NAN;  // seconds
-};
-
-Discovered Discover(const std::string& path) {
-    Discovered d;
-    d.ran = RunCommand("gst-discoverer-1.0 " + ShellQuote(path) + " 2>&1", &d.text) == 0;
-    d.seekable = d.text.find("Seekable: yes") != std::string::npos;
-    const size_t at = d.text.find("Duration: ");
-    unsigned h = 0, m = 0;
-    double sec = 0;
-    if (at != std::string::npos && std::sscanf(d.text.c_str() + at, "Duration: %u:%u:%lf", &h, &m, &sec) == 3)
-        d.duration = h * 3600.0 + m * 60.0 + sec;
-    return d;
-}
 
 class LiveRecordingTest : public asftest::TempDirTest {};
 
@@ -153,32 +122,27 @@ TEST_F(LiveRecordingTest, FinishedLiveRecordingPlaysAndSeeksLikeTheOriginal) {
         << "header fields: File Properties at " << fp << ", Data Object at " << data;
 
     // Independent readers.
-    if (!testsupport::HaveTool("ffprobe")) {
-        GTEST_SKIP() << "ffprobe not found on PATH: the duration check against an independent reader did not run";
+    const ReaderView original = testsupport::ReadLikePlayers(clip, 0);
+    if (!original.missingTool.empty()) {
+        GTEST_SKIP() << original.missingTool << " not found on PATH (scripts/install-deps.sh installs it): "
+                        "the checks against independent readers did not run";
     }
-    const double originalDuration = FfprobeDuration(clip);
-    const double liveDuration = FfprobeDuration(path);
-    ASSERT_FALSE(std::isnan(originalDuration));
-    ASSERT_FALSE(std::isnan(liveDuration)) << "ffprobe gives no duration for the finished recording";
-    EXPECT_NEAR(liveDuration, originalDuration, 1.0);
-
-    if (!testsupport::HaveTool("gst-discoverer-1.0")) {
-        GTEST_SKIP() << "gst-discoverer-1.0 not found on PATH (Debian: gstreamer1.0-plugins-base-apps): "
-                        "the seekability check did not run";
-    }
-    const Discovered original = Discover(clip);
-    if (!original.ran || !original.seekable) {
+    if (!original.gstRan || !original.gstSeekable) {
         GTEST_SKIP() << "GStreamer cannot read the original sample (the ASF demuxer is in Debian's "
                         "gstreamer1.0-plugins-ugly):\n"
-                     << original.text;
+                     << original.gstText;
     }
-    const Discovered unfinished = Discover(unfinishedPath);
-    EXPECT_FALSE(unfinished.seekable) << "the recording is seekable before FinishFile, so this check proves nothing:\n"
-                                      << unfinished.text;
-    const Discovered finished = Discover(path);
-    EXPECT_TRUE(finished.ran) << finished.text;
-    EXPECT_TRUE(finished.seekable) << finished.text;
-    EXPECT_NEAR(finished.duration, original.duration, 1.0) << finished.text;
+    const ReaderView unfinished = testsupport::ReadLikePlayers(unfinishedPath, 0);
+    EXPECT_FALSE(unfinished.gstSeekable) << "the recording is seekable before FinishFile, so this check proves "
+                                            "nothing:\n"
+                                         << unfinished.gstText;
+    const ReaderView finished = testsupport::ReadLikePlayers(path, 0);
+    ASSERT_FALSE(std::isnan(original.ffprobeDuration));
+    ASSERT_FALSE(std::isnan(finished.ffprobeDuration)) << "ffprobe gives no duration for the finished recording";
+    EXPECT_NEAR(finished.ffprobeDuration, original.ffprobeDuration, 1.0);
+    EXPECT_TRUE(finished.gstRan) << finished.gstText;
+    EXPECT_TRUE(finished.gstSeekable) << finished.gstText;
+    EXPECT_NEAR(finished.gstDuration, original.gstDuration, 1.0) << finished.gstText;
 }
 
 }  // namespace

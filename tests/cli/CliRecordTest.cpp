@@ -32,8 +32,7 @@ TEST_P(CliWholeStream, IsTheSampleHeaderAndItsPaddedPackets) {
     EXPECT_NE(p->Out().find(file + ": Completed"), std::string::npos) << Report(*p);
 
     const Bytes got = ReadFileBytes(file);
-    Bytes want = HeaderAndPackets(clip_);
-    if (via == Via::Mms) want = WithFileSizeOfItself(want, clip_);
+    Bytes want = RecordedFile(clip_);
     ASSERT_TRUE(got == want) << FirstDifference(got, want);
 
     if (!testsupport::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe missing";
@@ -100,7 +99,7 @@ TEST_F(CliTest, NoTimeOutRecordsTheWholeStream) {
     const std::string file = Out("out.asf");
     auto p = Rec({"-o", file, "--timeout", "0", server_.MmshUrl("clip.asf")});
     ASSERT_EQ(p->ExitCode(), 0) << Report(*p);
-    EXPECT_TRUE(ReadFileBytes(file) == HeaderAndPackets(clip_));
+    EXPECT_TRUE(ReadFileBytes(file) == RecordedFile(clip_));
 }
 
 // ---- a disk that fills
@@ -125,7 +124,7 @@ TEST_P(CliDiskFull, KeepsWholePacketsAndSaysWhy) {
     const Bytes got = ReadFileBytes(file);
     ASSERT_EQ(got.size(), clip_.header.size() + wholePackets * clip_.packetSize) << Report(p);
     // The packets that did fit are the server's, padded as always.
-    const Bytes whole = HeaderAndPackets(clip_);
+    const Bytes whole = RecordedFile(clip_);
     EXPECT_TRUE(std::equal(got.begin() + clip_.header.size(), got.end(), whole.begin() + clip_.header.size()));
 }
 
@@ -222,7 +221,7 @@ TEST_F(CliTest, CredentialsFromTheCommandLineAnswerTheServer) {
     const std::string file = Out("auth.asf");
     auto p = Rec({"-o", file, "--user", "alice", "--password", "s3cret", server_.MmshUrl("clip.asf")});
     ASSERT_EQ(p->ExitCode(), 0) << Report(*p);
-    EXPECT_TRUE(ReadFileBytes(file) == HeaderAndPackets(clip_));
+    EXPECT_TRUE(ReadFileBytes(file) == RecordedFile(clip_));
 
     // Each exchange meets one 401, then succeeds with the credentials; the
     // play request needs no second answer from the user (with no terminal,
@@ -309,8 +308,7 @@ TEST_P(CliInterrupt, KeepsWhatWasReceived) {
     const size_t packets = (got.size() - clip_.header.size()) / clip_.packetSize;
     EXPECT_GE(packets, 1u);
     EXPECT_LT(packets, clip_.packets.size());
-    Bytes want = HeaderAndPackets(clip_, packets);
-    if (c.via == Via::Mms) want = WithFileSizeOfItself(want, clip_);
+    Bytes want = RecordedFile(clip_, packets);
     EXPECT_TRUE(got == want) << FirstDifference(got, want);
 }
 
@@ -381,8 +379,8 @@ TEST_F(CliTest, TwoJobsRecordBothSources) {
     auto p = Rec({"-j", "2", "--dir", dir.Path(), server_.MmshUrl("clip.asf"), server_.MmsUrl("audio.asf")});
     ASSERT_EQ(p->ExitCode(), 0) << Report(*p);
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"audio.asf", "clip.asf"}));
-    EXPECT_TRUE(ReadFileBytes(dir.File("clip.asf")) == HeaderAndPackets(clip_));
-    EXPECT_TRUE(ReadFileBytes(dir.File("audio.asf")) == WithFileSizeOfItself(HeaderAndPackets(audio_), audio_));
+    EXPECT_TRUE(ReadFileBytes(dir.File("clip.asf")) == RecordedFile(clip_));
+    EXPECT_TRUE(ReadFileBytes(dir.File("audio.asf")) == RecordedFile(audio_));
     EXPECT_NE(p->Out().find(dir.File("clip.asf") + ": Completed"), std::string::npos) << Report(*p);
     EXPECT_NE(p->Out().find(dir.File("audio.asf") + ": Completed"), std::string::npos) << Report(*p);
 }
@@ -405,7 +403,7 @@ TEST_F(CliTest, TwoJobsRunSideBySide) {
     ASSERT_TRUE(p->Wait(kBound));
     EXPECT_EQ(p->ExitCode(), 130) << Report(*p);
     EXPECT_NE(p->Out().find(done), std::string::npos) << Report(*p);
-    EXPECT_TRUE(ReadFileBytes(dir.File("audio.asf")) == HeaderAndPackets(audio_));
+    EXPECT_TRUE(ReadFileBytes(dir.File("audio.asf")) == RecordedFile(audio_));
 }
 
 // Two sources at once whose addresses end in the same name never write
@@ -423,8 +421,8 @@ TEST_F(CliTest, SameNameAtOnceGoesToTwoFiles) {
     ASSERT_EQ(dir.Names(), (std::vector<std::string>{"show (2).asf", "show.asf"})) << Report(*p);
     const auto first = ReadFileBytes(dir.File("show.asf"));
     const auto second = ReadFileBytes(dir.File("show (2).asf"));
-    const auto clip = HeaderAndPackets(clip_);
-    const auto audio = WithFileSizeOfItself(HeaderAndPackets(audio_), audio_);
+    const auto clip = RecordedFile(clip_);
+    const auto audio = RecordedFile(audio_);
     EXPECT_TRUE((first == clip && second == audio) || (first == audio && second == clip));
 }
 
@@ -438,8 +436,8 @@ TEST_F(CliTest, SameNameOneAfterAnotherGoesToTwoFiles) {
     auto p = Rec({"--yes", "--dir", dir.Path(), server_.MmshUrl("x/show.asf"), server_.MmsUrl("y/show.asf")});
     ASSERT_EQ(p->ExitCode(), 0) << Report(*p);
     ASSERT_EQ(dir.Names(), (std::vector<std::string>{"show (2).asf", "show.asf"})) << Report(*p);
-    EXPECT_TRUE(ReadFileBytes(dir.File("show.asf")) == HeaderAndPackets(clip_));
-    EXPECT_TRUE(ReadFileBytes(dir.File("show (2).asf")) == WithFileSizeOfItself(HeaderAndPackets(audio_), audio_));
+    EXPECT_TRUE(ReadFileBytes(dir.File("show.asf")) == RecordedFile(clip_));
+    EXPECT_TRUE(ReadFileBytes(dir.File("show (2).asf")) == RecordedFile(audio_));
 }
 
 }  // namespace

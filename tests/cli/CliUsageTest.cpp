@@ -146,7 +146,7 @@ TEST_P(CliExistingFile, IsOverwrittenOnlyWhenAllowed) {
     auto p = Rec(args);
     EXPECT_EQ(p->ExitCode(), c.exitCode) << Report(*p);
     if (c.overwritten) {
-        EXPECT_TRUE(ReadFileBytes(file) == HeaderAndPackets(clip_));
+        EXPECT_TRUE(ReadFileBytes(file) == RecordedFile(clip_));
         EXPECT_NE(p->Out().find(file + ": Completed"), std::string::npos) << Report(*p);
     } else {
         EXPECT_EQ(ReadFileBytes(file), kOldContent);
@@ -195,7 +195,7 @@ TEST_P(CliSkipExisting, RecordsTheOtherEntries) {
     auto p = Rec(args);
     EXPECT_EQ(p->ExitCode(), GetParam().exitCode) << Report(*p);
     EXPECT_EQ(ReadFileBytes(dir.File("show0.asf")), kOldContent);
-    EXPECT_TRUE(ReadFileBytes(dir.File("show1.asf")) == HeaderAndPackets(audio_)) << Report(*p);
+    EXPECT_TRUE(ReadFileBytes(dir.File("show1.asf")) == RecordedFile(audio_)) << Report(*p);
 }
 
 // Without a terminal the kept file is still a recording not made: exit 1.

@@ -82,18 +82,34 @@ protected:
         ASSERT_TRUE(server_.StartMms(0, &error)) << error;
     }
 
-    // The sample's header with File Size set, then its packets.
+    // The sample's header with File Size set, then its packets. Fewer
+    // packets than the sample has means the recording ended early: the
+    // header then also gives their count, durations and size.
     static Bytes OnDemandFile(const AsfFileParts& parts, size_t packetCount) {
         Bytes file = parts.header;
-        for (size_t i = 0; i < packetCount; ++i) file.insert(file.end(), parts.packets[i].begin(), parts.packets[i].end());
-        PutLE64(file, parts.filePropertiesOffset + 40, file.size());
+        uint32_t largest = 0;
+        for (size_t i = 0; i < packetCount; ++i) {
+            file.insert(file.end(), parts.packets[i].begin(), parts.packets[i].end());
+            AsfPacketLayout layout;
+            EXPECT_TRUE(WalkAsfPacket(parts.packets[i], parts.packetSize, layout));
+            largest = std::max(largest, GetLE32(parts.packets[i], layout.sendTimeOffset));
+        }
+        const size_t fp = parts.filePropertiesOffset;
+        PutLE64(file, fp + 40, file.size());
+        if (packetCount < parts.packets.size()) {
+            const uint64_t preroll = GetLE64(file, fp + 80);
+            PutLE64(file, fp + 56, packetCount);
+            PutLE64(file, fp + 64, (largest + preroll) * 10000);
+            PutLE64(file, fp + 72, uint64_t(largest) * 10000);
+            PutLE64(file, parts.dataObjectOffset + 16, 50 + uint64_t(packetCount) * parts.packetSize);
+            PutLE32(file, parts.dataObjectOffset + 40, uint32_t(packetCount));
+        }
         return file;
     }
     static Bytes OnDemandFile(const AsfFileParts& parts) { return OnDemandFile(parts, parts.packets.size()); }
 
     // The file ends with a header that describes it: it parses, its File
-    // Size is its length and whole packets follow it. (Only a live recording
-    // gets its counts rewritten; an on-demand one keeps the stream's.)
+    // Size is its length and whole packets follow it.
     static void ExpectConsistent(const Bytes& file, size_t* packets = nullptr) {
         AsfFileParts parts;
         std::string error;

@@ -382,7 +382,7 @@ TEST(MmsSession, FaultyFramingEndsTheSessionWithItsCauseAndTheFileIsStillFinishe
         SCOPED_TRACE(row.error);
         EventLog log;
         const Outcome out = RunSession(Cat({good, row.ending}), log);
-        const Bytes want = ExpectedFile(shape, std::vector<Bytes>(row.packets, p));
+        const Bytes want = ExpectedCutFile(shape, std::vector<Bytes>(row.packets, p), 0);
         EXPECT_TRUE(out.file == want) << FirstDifference(out.file, want);
         EXPECT_EQ(log.errors, std::vector<std::string>{row.error});
     }
@@ -415,7 +415,7 @@ TEST(MmsSession, TimeLimitWritesThePacketThatReachedIt) {
     EventLog log;
     const Outcome out = RunSession(Cat({server, EndOfStream()}), log, settings);
     // Send time 5000 ms is the first at the limit: packets 0..5.
-    EXPECT_EQ(out.file, ExpectedFile(shape, std::vector<Bytes>(packets.begin(), packets.begin() + 6)));
+    EXPECT_EQ(out.file, ExpectedCutFile(shape, std::vector<Bytes>(packets.begin(), packets.begin() + 6), 5000));
 }
 
 TEST(MmsSession, SizeLimitWritesThePacketThatReachedIt) {

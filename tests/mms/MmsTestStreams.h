@@ -132,6 +132,22 @@ inline Bytes ExpectedFile(const HeaderShape& shape, const std::vector<Bytes>& pa
     return file;
 }
 
+// The file an on-demand recording that ended before the server's end of
+// stream must give: as above, and the header also gives the packets' count,
+// their durations (from the largest send time among them) and their size.
+inline Bytes ExpectedCutFile(const HeaderShape& shape, const std::vector<Bytes>& packets, uint32_t largestSendTime) {
+    Bytes file = ExpectedFile(shape, packets);
+    const size_t fp = FilePropsOffset(shape);
+    const size_t data = AsfHeader(shape).size() - 50;
+    auto put = [&file](size_t at, const Bytes& value) { std::copy(value.begin(), value.end(), file.begin() + at); };
+    put(fp + 56, Le64(packets.size()));
+    put(fp + 64, Le64((uint64_t(largestSendTime) + shape.preroll) * 10000));
+    put(fp + 72, Le64(uint64_t(largestSendTime) * 10000));
+    put(data + 16, Le64(50 + uint64_t(packets.size()) * shape.packetSize));
+    put(data + 40, Le32(uint32_t(packets.size())));
+    return file;
+}
+
 // The usual server side of a session up to the header: replies to Connect,
 // FunnelInfo, ConnectFunnel, OpenFile and ReadBlock.
 inline Bytes Opening() {

@@ -4,6 +4,7 @@
 // a recording of the sample parts must look like.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,11 +42,35 @@ inline uint32_t SendTimeOf(const std::vector<uint8_t>& packet, uint32_t packetSi
     return testsupport::GetLE32(packet, layout.sendTimeOffset);
 }
 
+enum class StreamEnd {
+    Reached,  // the server's $E closed the play answer
+    Early,    // anything else: a stop, a limit, a dropped connection
+};
+
 // The file a recording of these parts must produce: the header, then every
-// packet whole (the server's packets already have their full size).
-inline std::vector<uint8_t> ExpectedRecording(const AsfFileParts& parts, size_t packets = SIZE_MAX) {
+// packet whole (the server's packets already have their full size). File
+// Size is the file's length; a recording that ended early also has the
+// counts, durations and Data Object size of the packets it holds.
+inline std::vector<uint8_t> ExpectedRecording(const AsfFileParts& parts, size_t packets = SIZE_MAX,
+                                              StreamEnd end = StreamEnd::Early) {
+    if (packets >= parts.packets.size()) end = StreamEnd::Reached;
     std::vector<uint8_t> out = parts.header;
-    for (size_t i = 0; i < parts.packets.size() && i < packets; ++i) Append(out, parts.packets[i]);
+    uint32_t largest = 0;
+    size_t n = 0;
+    for (; n < parts.packets.size() && n < packets; ++n) {
+        Append(out, parts.packets[n]);
+        largest = std::max(largest, SendTimeOf(parts.packets[n], parts.packetSize));
+    }
+    const size_t fp = parts.filePropertiesOffset;
+    testsupport::PutLE64(out, fp + 40, out.size());
+    if (end == StreamEnd::Early) {
+        const uint64_t preroll = testsupport::GetLE64(out, fp + 80);
+        testsupport::PutLE64(out, fp + 56, n);
+        testsupport::PutLE64(out, fp + 64, (largest + preroll) * 10000);
+        testsupport::PutLE64(out, fp + 72, uint64_t(largest) * 10000);
+        testsupport::PutLE64(out, parts.dataObjectOffset + 16, 50 + uint64_t(n) * parts.packetSize);
+        testsupport::PutLE32(out, parts.dataObjectOffset + 40, uint32_t(n));
+    }
     return out;
 }
 

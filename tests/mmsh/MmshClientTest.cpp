@@ -141,12 +141,20 @@ TEST_F(MmshClientTest, LiveStreamTimesCountFromTheFirstPacket) {
         EXPECT_EQ(sink_.progressCalls[i].progress, 0) << i;
         EXPECT_EQ(sink_.progressCalls[i].timeMs, SendTimeOf(parts.packets[i], parts.packetSize) - first) << i;
     }
-    // The live header and shifted packets are copied as sent.
+    // The packets in the file count from 0 as well, and the header says how
+    // long they last.
     AsfFileParts recorded;
     std::string error;
     ASSERT_TRUE(testsupport::SplitAsf(written, recorded, &error)) << error;
-    EXPECT_EQ(recorded.packets.size(), parts.packets.size());
-    EXPECT_EQ(testsupport::GetLE64(recorded.header, recorded.filePropertiesOffset + 64), 0u);
+    ASSERT_EQ(recorded.packets.size(), parts.packets.size());
+    for (size_t i = 0; i < parts.packets.size(); ++i) {
+        EXPECT_EQ(SendTimeOf(recorded.packets[i], recorded.packetSize),
+                  SendTimeOf(parts.packets[i], parts.packetSize) - first)
+            << i;
+    }
+    const uint32_t last = SendTimeOf(parts.packets.back(), parts.packetSize) - first;
+    const uint64_t preroll = testsupport::GetLE64(recorded.header, recorded.filePropertiesOffset + 80);
+    EXPECT_EQ(testsupport::GetLE64(recorded.header, recorded.filePropertiesOffset + 64), (last + preroll) * 10000);
 }
 
 TEST_F(MmshClientTest, TimeLimitStopsAtTheFirstPacketPastIt) {
@@ -364,6 +372,7 @@ TEST_F(MmshClientTest, MalformedPlayBodies) {
         std::vector<uint8_t> body;
         size_t packetsWritten;
         std::string error;
+        StreamEnd end = StreamEnd::Early;
     };
     std::vector<Case> cases = {
         {"data chunk length below 8", play([&] { auto b = twoPackets; Append(b, MakeChunkHead('D', 3)); return b; }()),
@@ -375,7 +384,7 @@ TEST_F(MmshClientTest, MalformedPlayBodies) {
              Append(b, EndChunk());
              return b;
          }()),
-         3, ""},
+         3, "", StreamEnd::Reached},
         {"ends inside a chunk", play([&] {
              auto b = twoPackets;
              auto third = MakeChunk('D', parts.packets[2]);
@@ -391,7 +400,7 @@ TEST_F(MmshClientTest, MalformedPlayBodies) {
              Append(b, EndChunk());
              return b;
          }()),
-         2, ""},
+         2, "", StreamEnd::Reached},
     };
     Start();
     for (const Case& c : cases) {
@@ -404,11 +413,12 @@ TEST_F(MmshClientTest, MalformedPlayBodies) {
         MmshClient client(1, settings_, &sink, nullptr);
         std::vector<uint8_t> written;
         RecordTo(client, server_.MmshUrl("bad.asf"), &written);
-        std::vector<uint8_t> expected = ExpectedRecording(parts, c.packetsWritten);
+        std::vector<uint8_t> expected = ExpectedRecording(parts, c.packetsWritten, c.end);
         if (c.packetsWritten == 3) {
             // The oversized chunk is a packet of zeros, longer than the packet size.
-            expected = ExpectedRecording(parts, 2);
+            expected = ExpectedRecording(parts, 2, c.end);
             expected.resize(expected.size() + 20000, 0);
+            testsupport::PutLE64(expected, parts.filePropertiesOffset + 40, expected.size());
         }
         EXPECT_TRUE(written == expected) << written.size() << " vs " << expected.size();
         if (c.error.empty()) {

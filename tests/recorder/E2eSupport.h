@@ -88,8 +88,8 @@ inline uint64_t SizeOf(const std::string& path) {
 // 16-byte file id, then the field.
 inline constexpr size_t kFilePropertiesFileSize = 40;
 
-// What an MMSH recording of the first `count` packets holds: the header as
-// the server sent it, then each packet whole.
+// The first `count` packets as the server sends them: its header, then each
+// packet whole (what goes to standard output, which cannot be rewritten).
 inline Bytes HeaderAndPackets(const testsupport::AsfFileParts& parts, size_t count) {
     Bytes out = parts.header;
     for (size_t i = 0; i < count && i < parts.packets.size(); ++i)
@@ -100,11 +100,32 @@ inline Bytes HeaderAndPackets(const testsupport::AsfFileParts& parts) {
     return HeaderAndPackets(parts, parts.packets.size());
 }
 
-// An MMS recording also has File Size rewritten to the file's length.
-inline Bytes WithFileSizeOfItself(Bytes file, const testsupport::AsfFileParts& parts) {
-    testsupport::PutLE64(file, parts.filePropertiesOffset + kFilePropertiesFileSize, file.size());
-    return file;
+// What a recording file of the first `count` packets holds, over either
+// protocol: the server's header with File Size set to the file's length,
+// then the packets. With fewer packets than the stream has, the recording
+// ended early, and the header also gives their count, durations and size.
+inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count) {
+    Bytes out = HeaderAndPackets(parts, count);
+    const size_t n = std::min(count, parts.packets.size());
+    const size_t fp = parts.filePropertiesOffset;
+    testsupport::PutLE64(out, fp + kFilePropertiesFileSize, out.size());
+    if (n < parts.packets.size()) {
+        uint32_t largest = 0;
+        for (size_t i = 0; i < n; ++i) {
+            testsupport::AsfPacketLayout layout;
+            if (testsupport::WalkAsfPacket(parts.packets[i], parts.packetSize, layout))
+                largest = std::max(largest, testsupport::GetLE32(parts.packets[i], layout.sendTimeOffset));
+        }
+        const uint64_t preroll = testsupport::GetLE64(out, fp + 80);
+        testsupport::PutLE64(out, fp + 56, n);
+        testsupport::PutLE64(out, fp + 64, (largest + preroll) * 10000);
+        testsupport::PutLE64(out, fp + 72, uint64_t(largest) * 10000);
+        testsupport::PutLE64(out, parts.dataObjectOffset + 16, 50 + uint64_t(n) * parts.packetSize);
+        testsupport::PutLE32(out, parts.dataObjectOffset + 40, uint32_t(n));
+    }
+    return out;
 }
+inline Bytes RecordedFile(const testsupport::AsfFileParts& parts) { return RecordedFile(parts, parts.packets.size()); }
 
 // Where two byte strings part, for failure messages.
 inline std::string FirstDifference(const Bytes& got, const Bytes& want) {

@@ -54,7 +54,7 @@ TEST_P(WorkerFallback, HttpReferenceOnlyServedOverMms) {
     EXPECT_FALSE(worker->ErrorFlag());
     EXPECT_EQ(worker->GetErrorText(), "");
     const Bytes got = ReadFileBytes(base_.File("clip.asf"));
-    const Bytes want = WithFileSizeOfItself(HeaderAndPackets(clip_), clip_);
+    const Bytes want = RecordedFile(clip_);
     EXPECT_TRUE(got == want) << FirstDifference(got, want);
     EXPECT_EQ(base_.Names(), std::vector<std::string>{"clip.asf"});
 
@@ -85,7 +85,7 @@ TEST_P(WorkerFallback, MmsReferenceOnlyServedOverMmsh) {
     EXPECT_FALSE(worker->ErrorFlag());
     EXPECT_EQ(worker->GetErrorText(), "");
     const Bytes got = ReadFileBytes(base_.File("clip.asf"));
-    const Bytes want = HeaderAndPackets(clip_);
+    const Bytes want = RecordedFile(clip_);
     EXPECT_TRUE(got == want) << FirstDifference(got, want);
 
     if (GetParam() == FirstFails::Refuses) {

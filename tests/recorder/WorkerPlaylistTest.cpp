@@ -52,10 +52,10 @@ TEST_F(WorkerPlaylist, RemotePlaylistEntriesAreNumberedAndRecordedWhole) {
     // The downloaded playlist stays as it came.
     EXPECT_EQ(ReadFileBytes(base_.File("list.asx")), Bytes(asx.begin(), asx.end()));
     const Bytes got0 = ReadFileBytes(base_.File("show0.wma"));
-    const Bytes want0 = WithFileSizeOfItself(HeaderAndPackets(audio_), audio_);
+    const Bytes want0 = RecordedFile(audio_);
     EXPECT_TRUE(got0 == want0) << FirstDifference(got0, want0);
     const Bytes got1 = ReadFileBytes(base_.File("show1.asf"));
-    const Bytes want1 = HeaderAndPackets(clip_);
+    const Bytes want1 = RecordedFile(clip_);
     EXPECT_TRUE(got1 == want1) << FirstDifference(got1, want1);
 
     // The playlist is one plain body: no play request follows its describe.
@@ -86,7 +86,7 @@ TEST_F(WorkerPlaylist, OneEntryPlaylistKeepsTheRequestedName) {
     Run(*worker);
     EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
     EXPECT_EQ(base_.Names(), (std::vector<std::string>{"one.asx", "solo.asf"}));
-    EXPECT_TRUE(ReadFileBytes(base_.File("solo.asf")) == HeaderAndPackets(clip_));
+    EXPECT_TRUE(ReadFileBytes(base_.File("solo.asf")) == RecordedFile(clip_));
     ExpectFinishedOnceAndLast();
 }
 
@@ -98,7 +98,7 @@ TEST_F(WorkerPlaylist, WorkerWithoutNotifyTargetRunsNormally) {
     EXPECT_TRUE(worker->IsFinished());
     EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
     const Bytes got = ReadFileBytes(base_.File("clip.asf"));
-    EXPECT_TRUE(got == HeaderAndPackets(clip_)) << FirstDifference(got, HeaderAndPackets(clip_));
+    EXPECT_TRUE(got == RecordedFile(clip_)) << FirstDifference(got, RecordedFile(clip_));
     EXPECT_EQ(worker->BytesWritten(), 2 * clip_.header.size() + clip_.packets.size() * clip_.packetSize);
     EXPECT_TRUE(log_.Events().empty());
 }
@@ -125,7 +125,7 @@ TEST_P(LocalMetaSize, IsReadOnlyBelowTheBound) {
     EXPECT_FALSE(worker->StopFlag());
     if (read) {
         EXPECT_EQ(base_.Names(), std::vector<std::string>{"big.asf"});
-        EXPECT_TRUE(ReadFileBytes(base_.File("big.asf")) == HeaderAndPackets(clip_));
+        EXPECT_TRUE(ReadFileBytes(base_.File("big.asf")) == RecordedFile(clip_));
         EXPECT_EQ(RequestsFor(server_, "clip.asf"), 2u);
     } else {
         // Ignored without a message: nothing asked of the server, nothing written.
@@ -158,7 +158,7 @@ TEST_F(WorkerPlaylist, NestingUpToTheBoundIsFollowed) {
     auto worker = MakeWorker(server_.MmshUrl("p0.asx"), "");
     Run(*worker);
     EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
-    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == HeaderAndPackets(clip_));
+    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == RecordedFile(clip_));
     ExpectFinishedOnceAndLast();
 }
 
@@ -246,10 +246,12 @@ TEST_F(WorkerPlaylist, SizeLimitAppliesToEachEntry) {
         const bool mms = i < 2;
         const Bytes got = ReadFileBytes(base_.File("part" + std::to_string(i) + ".asf"));
         ASSERT_EQ(got.size(), header + (mms ? mmsPackets : mmshPackets) * packet);
-        // The first pass through the sample is there unchanged (bar File Size).
-        Bytes want = HeaderAndPackets(clip_);
-        if (mms) testsupport::PutLE64(want, clip_.filePropertiesOffset + kFilePropertiesFileSize, got.size());
-        EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin()));
+        // The first pass through the sample is there unchanged, and the
+        // header describes the file the limit left.
+        const Bytes want = RecordedFile(clip_);
+        EXPECT_TRUE(std::equal(want.begin() + header, want.end(), got.begin() + header));
+        EXPECT_EQ(testsupport::GetLE64(got, clip_.filePropertiesOffset + kFilePropertiesFileSize), got.size());
+        EXPECT_EQ(testsupport::GetLE64(got, clip_.filePropertiesOffset + 56), mms ? mmsPackets : mmshPackets);
     }
     EXPECT_EQ(worker->BytesWritten(), 2 * header + mmshPackets * packet);
     ExpectFinishedOnceAndLast();
@@ -376,7 +378,7 @@ TEST_F(WorkerPlaylist, NetworkPlaylistNamesOnlyNetworkAddresses) {
               (std::vector<std::string>{"skipped " + plainFile + why, "skipped " + fileUrl + why,
                                         "skipped " + disguised + why}));
     EXPECT_EQ(base_.Names(), (std::vector<std::string>{"clip.asf", "mixed.asx"}));
-    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == HeaderAndPackets(clip_));
+    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == RecordedFile(clip_));
     EXPECT_EQ(RequestsFor(server_, "clip.asf"), 2u);
     ExpectFinishedOnceAndLast();
 }
@@ -396,7 +398,7 @@ TEST_F(WorkerPlaylist, StreamAddressAnsweredWithAPlaylistOrAPageIsHandledAsWhatI
     EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
     EXPECT_EQ(base_.Names(), (std::vector<std::string>{"clip.asf", "show.asf"}));
     EXPECT_TRUE(ReadFileBytes(base_.File("show.asf")) == Bytes(asx.begin(), asx.end()));
-    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == HeaderAndPackets(clip_));
+    EXPECT_TRUE(ReadFileBytes(base_.File("clip.asf")) == RecordedFile(clip_));
 
     auto pageWorker = MakeWorker(server_.MmshUrl("page.asf"), "");
     Run(*pageWorker);

@@ -1,5 +1,6 @@
 #include "tests/support/AsfFileParts.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -197,6 +198,18 @@ bool WalkAsfPacket(const std::vector<uint8_t>& packet, uint32_t packetSize, AsfP
         }
     }
     if (bad) return Fail(error, "payloads run past the packet");
+    return true;
+}
+
+bool LargestSendTime(const AsfFileParts& parts, uint32_t& largest, std::string* error) {
+    largest = 0;
+    for (size_t i = 0; i < parts.packets.size(); ++i) {
+        AsfPacketLayout layout;
+        std::string why;
+        if (!WalkAsfPacket(parts.packets[i], parts.packetSize, layout, &why))
+            return Fail(error, "packet " + std::to_string(i) + ": " + why);
+        largest = std::max(largest, GetLE32(parts.packets[i], layout.sendTimeOffset));
+    }
     return true;
 }
 

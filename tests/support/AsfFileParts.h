@@ -47,6 +47,10 @@ struct AsfPacketLayout {
 bool WalkAsfPacket(const std::vector<uint8_t>& packet, uint32_t packetSize, AsfPacketLayout& layout,
                    std::string* error = nullptr);
 
+// The largest send time among the packets, in ms. False, with *error set,
+// when a packet does not walk cleanly.
+bool LargestSendTime(const AsfFileParts& parts, uint32_t& largest, std::string* error = nullptr);
+
 // Whole files; ReadFileBytes gives an empty vector when the file cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
