@@ -27,8 +27,11 @@ enum class AsxWriteResult {
 
 // Writes the playlist to path. When a file exists there, confirmOverwrite
 // (path) is asked first; false, or no function at all, leaves the file as it
-// was. Failures are silent for the user; the result says what happened.
+// was. Nothing is shown to the user; the result says what happened, and on
+// CreateFailed or Refused `failureReason` (when given) says why: the system's
+// reason ("No such file or directory") or what is wrong with the reference.
 AsxWriteResult WriteAsxFile(const std::string& path, std::string_view title, std::string_view reference,
-                            const std::function<bool(const std::string& path)>& confirmOverwrite);
+                            const std::function<bool(const std::string& path)>& confirmOverwrite,
+                            std::string* failureReason = nullptr);
 
 }  // namespace larkspan
