@@ -10,6 +10,8 @@ case "$KIND" in
   *) echo "usage: $0 thread|address [build folder]" >&2; exit 2 ;;
 esac
 BUILD="${2:-$ROOT/build-$KIND}"
+mkdir -p "$BUILD"
+BUILD="$(cd "$BUILD" && pwd)"
 GEN=()
 if command -v ninja >/dev/null 2>&1; then GEN=(-G Ninja); fi
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
