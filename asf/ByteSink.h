@@ -32,6 +32,16 @@ public:
     virtual bool Flush() { return true; }
     // The reason of the first failure, empty while nothing failed.
     virtual const std::string& ErrorText() const = 0;
+
+    // For a sink whose writes may wait (a pipe waits for its reader). Called
+    // from another thread: a write waiting in the sink returns now, failing
+    // with reason, and every later write fails too. A file never waits and
+    // ignores it.
+    virtual void Cancel(const std::string& /*reason*/) {}
+    // The writer is done: whatever reads the sink sees the end of the stream
+    // after the bytes written, with errorText when the stream ended on a
+    // failure. A file is closed by its opener instead and ignores it.
+    virtual void CloseWriting(const std::string& /*errorText*/) {}
 };
 
 }  // namespace larkspan

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -45,14 +46,25 @@ bool RegularFileAt(const std::string& path) {
     return std::filesystem::is_regular_file(std::filesystem::path(path), ec);
 }
 const char* ProtocolName(bool mmsh) { return mmsh ? "MMSH" : "MMS"; }
+
+// The workers released and still running. Never destroyed: a worker that
+// outlives the program's wait still finds it while the process ends.
+struct ReleasedWorkers {
+    std::mutex mutex;
+    std::condition_variable allEnded;
+    int running = 0;
+};
+ReleasedWorkers& Released() {
+    static auto* released = new ReleasedWorkers;
+    return *released;
+}
 }  // namespace
 
 CmmsThread::CmmsThread(RecordJob job, QuestionAsker* asker, CredentialsPrompt* credentials)
     : job_(std::move(job)),
-      asker_(asker),
-      credentials_(credentials),
+      gate_(job_.notifyWindow, asker, credentials),
       runOutputs_(job_.runOutputs ? job_.runOutputs : std::make_shared<RunOutputs>()),
-      mmsh_(job_.jobNumber, job_.settings, this, credentials),
+      mmsh_(job_.jobNumber, job_.settings, this, credentials ? &gate_ : nullptr),
       mms_(job_.jobNumber, job_.settings, this) {}
 
 CmmsThread::~CmmsThread() {
@@ -60,14 +72,74 @@ CmmsThread::~CmmsThread() {
     Join();
 }
 
-void CmmsThread::Start() { thread_ = std::thread([this] { Run(); }); }
+bool CmmsThread::Start() {
+    if (started_) return false;
+    started_ = true;
+    thread_ = std::thread([this] { ThreadMain(); });
+    return true;
+}
+
+void CmmsThread::ThreadMain() {
+    Run();
+    bool released;
+    {
+        std::lock_guard<std::mutex> lock(lifeMutex_);
+        runEnded_ = true;
+        released = released_;
+    }
+    if (!released) return;  // the owner joins and deletes
+    // Nobody holds this worker any more: it frees itself, and nothing of it
+    // is touched afterwards.
+    thread_.detach();
+    delete this;
+    ReleasedWorkers& all = Released();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    if (--all.running == 0) all.allEnded.notify_all();
+}
+
+void CmmsThread::Release(std::unique_ptr<CmmsThread> worker) {
+    if (!worker) return;
+    worker->Stop();
+    worker->gate_.Detach();
+    if (!worker->started_) return;  // no thread: deleted here
+    ReleasedWorkers& all = Released();
+    {
+        std::lock_guard<std::mutex> lock(all.mutex);
+        ++all.running;
+    }
+    bool ended;
+    {
+        std::lock_guard<std::mutex> lock(worker->lifeMutex_);
+        worker->released_ = true;
+        ended = worker->runEnded_;
+    }
+    if (!ended) {
+        worker.release();  // its thread deletes it
+        return;
+    }
+    // The thread is past Run and about to return: joined and deleted here.
+    worker.reset();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    if (--all.running == 0) all.allEnded.notify_all();
+}
+
+bool CmmsThread::WaitForReleasedWorkers(std::chrono::milliseconds bound) {
+    ReleasedWorkers& all = Released();
+    std::unique_lock<std::mutex> lock(all.mutex);
+    return all.allEnded.wait_for(lock, bound, [&] { return all.running == 0; });
+}
 
 void CmmsThread::Stop() {
     stop_.store(true);
     mmsh_.Stop();
     mms_.Stop();
-    if (asker_) asker_->CancelPending();
-    if (credentials_) credentials_->CancelPending();
+    // A write waiting for the sink's reader returns. A sink the job has
+    // closed already keeps its bytes for the reader.
+    if (outputSink_) {
+        std::lock_guard<std::mutex> lock(lifeMutex_);
+        if (!sinkClosed_) outputSink_->Cancel("the recording was stopped");
+    }
+    gate_.CancelPending();
 }
 
 void CmmsThread::Join() {
@@ -76,6 +148,11 @@ void CmmsThread::Join() {
 
 void CmmsThread::Run() {
     RecordReference(job_.sourceRef, job_.requestedName);
+    if (outputSink_) {
+        std::lock_guard<std::mutex> lock(lifeMutex_);
+        outputSink_->CloseWriting(ErrorFlag() ? GetErrorText() : std::string());
+        sinkClosed_ = true;
+    }
     finished_.store(true);
     OnFinished(static_cast<int>(bytesWritten_.load()));
 }
@@ -124,9 +201,7 @@ std::vector<std::string> CmmsThread::TakeNotices() {
     return out;
 }
 
-void CmmsThread::Post(RecordStatus status) {
-    if (job_.notifyWindow) job_.notifyWindow->PostRecordStatus(status, job_.jobNumber);
-}
+void CmmsThread::Post(RecordStatus status) { gate_.PostRecordStatus(status, job_.jobNumber); }
 
 void CmmsThread::Notice(const std::string& text) {
     {
@@ -260,7 +335,7 @@ void CmmsThread::DownloadPlaylist(const std::string& reference) {
     guards.claim = &claim;
     guards.written = runOutputs_.get();
     guards.stop = &stop_;
-    const OutputOutcome outcome = OpenMetaDownload(job_.settings, reference, *asker_, path, file, guards);
+    const OutputOutcome outcome = OpenMetaDownload(job_.settings, reference, gate_, path, file, guards);
     if (!path.empty()) SetOutputPath(path);
     if (outcome == OutputOutcome::Cancelled) {
         stop_.store(true);
@@ -329,6 +404,13 @@ void CmmsThread::RecordStream(const std::string& reference, const std::string& n
     }
     ++streamsStarted_;
     lastPullByMmsh_ = false;
+    if (outputSink_) {
+        bytesWritten_.store(0);
+        progress_.store(0);
+        streamTime_.store(0);
+        PullStream(reference, kind, *outputSink_);
+        return;
+    }
     OutputFile file;
     OutputClaim claim;  // held until the file is closed
     std::string path;
@@ -363,7 +445,7 @@ bool CmmsThread::OpenOutput(const std::string& reference, const std::string& nam
         if (!special) path = claim.ClaimFreeVariant(path, runOutputs_.get());
         // A file already there is the user's to keep: the same question as
         // for a named recording.
-        const OverwriteDecision decision = ConfirmOverwrite(job_.settings, path, *asker_);
+        const OverwriteDecision decision = ConfirmOverwrite(job_.settings, path, gate_);
         if (decision == OverwriteDecision::Stop || stop_.load())
             outcome = OutputOutcome::Cancelled;
         else if (decision == OverwriteDecision::Skip)
@@ -377,7 +459,7 @@ bool CmmsThread::OpenOutput(const std::string& reference, const std::string& nam
         guards.claim = &claim;
         guards.written = runOutputs_.get();
         guards.stop = &stop_;
-        outcome = OpenStreamOutput(job_.settings, reference, name, *asker_, path, file, guards);
+        outcome = OpenStreamOutput(job_.settings, reference, name, gate_, path, file, guards);
     }
     if (!path.empty()) SetOutputPath(path);
     switch (outcome) {
@@ -396,7 +478,7 @@ bool CmmsThread::OpenOutput(const std::string& reference, const std::string& nam
     return false;
 }
 
-void CmmsThread::PullStream(const std::string& reference, MediaRefKind kind, OutputFile& file) {
+void CmmsThread::PullStream(const std::string& reference, MediaRefKind kind, ByteSink& sink) {
     // "https:" is HTTP over TLS: MMS has nothing to offer there.
     const int attempts = IsHttpsAddress(reference) ? 1 : 2;
     const bool httpFirst = attempts == 1 || (kind & refkind::SchemeHttp) != 0;
@@ -413,7 +495,7 @@ void CmmsThread::PullStream(const std::string& reference, MediaRefKind kind, Out
         }
         ++ran;
         lastPullByMmsh_ = useMmsh;
-        got = useMmsh ? mmsh_.Record(&file, reference) : mms_.Record(&file, reference);
+        got = useMmsh ? mmsh_.Record(&sink, reference) : mms_.Record(&sink, reference);
         if (got != 0) break;
     }
     if (ran < 2 || got != 0 || stop_.load()) return;

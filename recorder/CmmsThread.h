@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include "protocols/mmsh/MmshClient.h"
 #include "asf/OutputFile.h"
 #include "recorder/OutputClaim.h"
+#include "recorder/OwnerGate.h"
 #include "recorder/QuestionAsker.h"
 #include "recorder/RecordJob.h"
 
@@ -38,6 +40,12 @@ struct ProgressSnapshot {
 // What does not fail the job but should be read (a playlist skipped or cut,
 // an existing file kept) is posted as a Notice; TakeNotices returns the
 // texts. A failure of the job sets the error flag and text.
+//
+// The owner reaches the worker's status target, asker and credentials
+// prompt only through a gate, so that it can let go of a worker at any
+// moment (Release) without waiting for it: a released worker stops, never
+// calls the owner again, finishes its file on its own thread and frees
+// itself when that thread ends.
 class CmmsThread : public RecordEventSink, public AsxSink {
 public:
     // Playlists nest at most this deep (a playlist naming a playlist ...).
@@ -54,14 +62,27 @@ public:
     CmmsThread(const CmmsThread&) = delete;
     CmmsThread& operator=(const CmmsThread&) = delete;
 
-    // Starts the thread; Run() on it.
-    void Start();
+    // Starts the thread; Run() on it. False when already started.
+    bool Start();
     // Asks the job to end: the running client stops at its next check, an
     // open question ends as cancelled, and no further playlist entry starts;
     // nothing is created after it. Returns at once.
     void Stop();
     // Waits for the thread to end.
     void Join();
+
+    // Stops the worker and lets go of it without waiting: once this returns,
+    // the worker calls none of its owner's objects again (a status post
+    // already in progress is waited for; a question is cancelled first), so
+    // the owner may destroy them. The worker finishes its file (header
+    // rewrite included) on its own thread and deletes itself when that
+    // thread ends; a worker never started, or already ended, is deleted here.
+    // For workers run through Start, not through Run on a caller's thread.
+    static void Release(std::unique_ptr<CmmsThread> worker);
+    // Waits up to bound for every released worker to end: true when none is
+    // left. For the end of the program, so that released recordings leave
+    // complete files without holding the exit up for long.
+    static bool WaitForReleasedWorkers(std::chrono::milliseconds bound);
     // The thread body: RecordReference, then Finished. Public so that a
     // caller may run a job on its own thread.
     void Run();
@@ -70,6 +91,13 @@ public:
     // already there meets the overwrite question); "-" is standard output.
     // Set before Start.
     void SetFixedOutputPath(std::string path) { fixedOutputPath_ = std::move(path); }
+    // A stream source is written into sink (a pipe to a player, say)
+    // instead of a file: no naming, no question, no claim. Every stream the
+    // job records goes there in turn; at the end of the job the worker closes
+    // the sink's writing side (with the error text when the job failed), and
+    // Stop cancels it, so a write waiting in it returns. The worker shares
+    // the sink so that it may outlive its owner's hold. Set before Start.
+    void SetOutputSink(std::shared_ptr<ByteSink> sink) { outputSink_ = std::move(sink); }
 
     std::uint16_t JobNumber() const { return job_.jobNumber; }
     const std::string& SourceRef() const { return job_.sourceRef; }
@@ -138,19 +166,30 @@ private:
     // Opens the output of a stream; false when the entry is not recorded.
     bool OpenOutput(const std::string& reference, const std::string& name, OutputFile& file, OutputClaim& claim,
                     std::string& path);
-    // Lets the clients record into file, the second when the first got nothing.
-    void PullStream(const std::string& reference, MediaRefKind kind, OutputFile& file);
+    // Lets the clients record into sink, the second when the first got nothing.
+    void PullStream(const std::string& reference, MediaRefKind kind, ByteSink& sink);
+    // The thread's body around Run: frees a released worker at its end.
+    void ThreadMain();
     void CloseOutput(OutputFile& file, const std::string& path);
 
     RecordJob job_;
-    QuestionAsker* asker_;
-    CredentialsPrompt* credentials_;
+    // Every call to the owner's target, asker and prompt goes through it.
+    OwnerGate gate_;
     std::shared_ptr<RunOutputs> runOutputs_;
     MmshClient mmsh_;
     MmsClient mms_;
     std::string fixedOutputPath_;
+    std::shared_ptr<ByteSink> outputSink_;
 
     std::thread thread_;
+    bool started_ = false;  // the owner's thread only
+    // Whether the owner has let go, and whether the thread is past Run:
+    // whichever comes second frees the worker. Also orders the end of the
+    // output sink: closed by the job, or cancelled by Stop, not both.
+    std::mutex lifeMutex_;
+    bool released_ = false;
+    bool runEnded_ = false;
+    bool sinkClosed_ = false;
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};
     std::atomic<bool> errorFlag_{false};
