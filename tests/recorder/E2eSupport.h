@@ -102,14 +102,15 @@ inline Bytes HeaderAndPackets(const testsupport::AsfFileParts& parts) {
 
 // What a recording file of the first `count` packets holds, over either
 // protocol: the server's header with File Size set to the file's length,
-// then the packets. With fewer packets than the stream has, the recording
-// ended early, and the header also gives their count, durations and size.
-inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count) {
+// then the packets. A recording that ended early (before the server's end
+// of stream: always so with fewer packets than the stream has) also has the
+// header give their count, durations and size.
+inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count, bool endedEarly) {
     Bytes out = HeaderAndPackets(parts, count);
     const size_t n = std::min(count, parts.packets.size());
     const size_t fp = parts.filePropertiesOffset;
     testsupport::PutLE64(out, fp + kFilePropertiesFileSize, out.size());
-    if (n < parts.packets.size()) {
+    if (endedEarly) {
         uint32_t largest = 0;
         for (size_t i = 0; i < n; ++i) {
             testsupport::AsfPacketLayout layout;
@@ -124,6 +125,9 @@ inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count) 
         testsupport::PutLE32(out, parts.dataObjectOffset + 40, uint32_t(n));
     }
     return out;
+}
+inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count) {
+    return RecordedFile(parts, count, count < parts.packets.size());
 }
 inline Bytes RecordedFile(const testsupport::AsfFileParts& parts) { return RecordedFile(parts, parts.packets.size()); }
 
