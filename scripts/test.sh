@@ -6,6 +6,16 @@ BUILD="${LARKSPAN_BUILD_DIR:-$ROOT/build}"
 bash "$ROOT/scripts/install-deps.sh"
 bash "$ROOT/scripts/build.sh"
 bash "$ROOT/scripts/make-samples.sh" "$BUILD/samples"
+# The worker's threads and the byte pipe under ThreadSanitizer, in a build
+# folder of their own (set LARKSPAN_SKIP_SANITIZERS=1 to leave this out).
+if [ "${LARKSPAN_SKIP_SANITIZERS:-0}" != 1 ]; then
+  bash "$ROOT/scripts/test-sanitizer.sh" thread "$BUILD-thread" >"$BUILD/sanitizer-thread.log" 2>&1 || {
+    cat "$BUILD/sanitizer-thread.log"
+    echo "ThreadSanitizer run failed" >&2
+    exit 1
+  }
+  grep -E "^\[  PASSED  \]" "$BUILD/sanitizer-thread.log" | sed 's/^/ThreadSanitizer: /'
+fi
 export LARKSPAN_SAMPLES_DIR="$BUILD/samples"
 # Tests never touch the user's own profile or recordings folder.
 export XDG_CONFIG_HOME="$BUILD/test-home/config"
