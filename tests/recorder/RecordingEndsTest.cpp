@@ -1,5 +1,6 @@
-// However an MMSH recording ends, its file describes what it holds: checked
-// field by field and with independent readers (ffprobe, gst-discoverer-1.0).
+// However a recording ends, over either protocol, its file describes what it
+// holds: checked field by field and with independent readers (ffprobe,
+// gst-discoverer-1.0).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,8 +8,9 @@
 #include <thread>
 
 #include "asf/OutputFile.h"
+#include "protocols/mms/MmsClient.h"
 #include "protocols/mmsh/MmshClient.h"
-#include "tests/mmsh/MmshTestUtil.h"
+#include "tests/recorder/E2eSupport.h"
 #include "tests/support/AsfFileParts.h"
 #include "tests/support/RecordingChecks.h"
 #include "tests/support/Samples.h"
@@ -17,7 +19,7 @@
 namespace larkspan {
 namespace {
 
-using mmshtest::TempDir;
+using e2e::TempFolder;
 using testserver::LoopbackServer;
 using testserver::StreamOptions;
 using testsupport::AsfFileParts;
@@ -30,7 +32,12 @@ public:
     std::atomic<int> progressCount{0};
 };
 
-TEST(MmshRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
+enum class Client { Mms, Mmsh };
+
+class RecordingEnds : public ::testing::TestWithParam<Client> {};
+
+TEST_P(RecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
+    const bool mms = GetParam() == Client::Mms;
     const std::string samples = testsupport::SamplesDir();
     if (samples.empty()) GTEST_SKIP() << testsupport::SamplesError();
     const std::string clipPath = samples + "/clip.asf";
@@ -86,8 +93,8 @@ TEST(MmshRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
     };
 
     LoopbackServer server;
-    ASSERT_TRUE(server.StartMmsh(0, &error)) << error;
-    TempDir dir("ends");
+    ASSERT_TRUE(mms ? server.StartMms(0, &error) : server.StartMmsh(0, &error)) << error;
+    TempFolder dir("ends");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         StreamOptions options;
@@ -95,12 +102,14 @@ TEST(MmshRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
         row.setUp(options, settings);
         ASSERT_TRUE(server.ServeFile("clip.asf", clipPath, options, &error)) << error;
 
-        const std::string path = dir.Path(row.name + ".asf");
+        const std::string path = dir.File(row.name + ".asf");
         auto record = [&] {
             OutputFile file;
             if (!file.Create(path)) return;
             CountingSink log;
-            MmshClient client(1, settings, &log, nullptr);
+            MmsClient mmsClient(1, settings, &log);
+            MmshClient mmshClient(1, settings, &log, nullptr);
+            auto stop = [&] { mms ? mmsClient.Stop() : mmshClient.Stop(); };
             std::thread stopper;
             if (row.stopAfterPackets >= 0) {
                 stopper = std::thread([&] {
@@ -109,10 +118,13 @@ TEST(MmshRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
                     while (log.progressCount.load() < row.stopAfterPackets &&
                            std::chrono::steady_clock::now() < giveUp)
                         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                    client.Stop();
+                    stop();
                 });
             }
-            client.Record(&file, server.MmshUrl("clip.asf"));
+            if (mms)
+                mmsClient.Record(&file, server.MmsUrl("clip.asf"));
+            else
+                mmshClient.Record(&file, server.MmshUrl("clip.asf"));
             if (stopper.joinable()) stopper.join();
             file.Close();
         };
@@ -123,6 +135,9 @@ TEST(MmshRecordingEnds, EveryWayARecordingEndsLeavesAFileThatDescribesItself) {
         testsupport::ExpectRecordingDescribesItself(path, clip, row.end, row.packets);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Protocols, RecordingEnds, ::testing::Values(Client::Mms, Client::Mmsh),
+                         [](const auto& info) { return std::string(info.param == Client::Mms ? "Mms" : "Mmsh"); });
 
 }  // namespace
 }  // namespace larkspan
