@@ -45,7 +45,9 @@ TEST_P(WorkerFailedSource, LeavesTheOutputPathAsItWas) {
     ASSERT_TRUE(nowhere.Held());
     const std::string url = "https://127.0.0.1:" + std::to_string(nowhere.Port()) + "/clip.asf";
     const std::string target = base_.File("clip.asf");
-    if (c.existing) ASSERT_TRUE(WriteFileBytes(target, kOld));
+    if (c.existing) {
+        ASSERT_TRUE(WriteFileBytes(target, kOld));
+    }
     settings_.overWrite = c.overWrite;
     auto worker = MakeWorker(url, "");
     if (c.fixedPath) worker->SetFixedOutputPath(target);
