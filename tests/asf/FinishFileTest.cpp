@@ -6,7 +6,7 @@
 #include "asf/AsfCodec.h"
 #include "asf/OutputFile.h"
 #include "tests/asf/AsfTestBytes.h"
-#include "tests/asf/TempDir.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/AsfFileParts.h"
 
 namespace larkspan {
@@ -20,8 +20,10 @@ using testsupport::PutLE32;
 using testsupport::PutLE64;
 using testsupport::ReadFileBytes;
 
-class FinishFileTest : public asftest::TempDirTest {
+class FinishFileTest : public ::testing::Test {
 protected:
+    testsupport::TempFolder folder_{"asf"};
+
     // Records a header and `packets` packets of `packetSize` bytes the way a
     // client does, and leaves the file open for FinishFile.
     void Record(const HeaderValues& v, uint32_t packets, uint32_t packetSize) {
@@ -29,7 +31,7 @@ protected:
         // What a live server sends in Total Data Packets: we keep its high half.
         PutLE64(header_, data_ + 40, 0xDEADBEEF00000000ull | 0x12345678u);
         ASSERT_EQ(AsfCodec::ParseHeader(header_.data(), header_.size(), info_), HeaderParseResult::Ok);
-        path_ = PathOf("rec.asf");
+        path_ = folder_.File("rec.asf");
         ASSERT_TRUE(file_.Create(path_));
         ASSERT_TRUE(file_.Write(header_.data(), header_.size()));
         std::vector<uint8_t> packet(packetSize);
@@ -191,7 +193,7 @@ TEST_F(FinishFileTest, FieldsPastTheEndOfTheFileAreNotWritten) {
     AsfHeaderInfo info;
     ASSERT_EQ(AsfCodec::ParseHeader(header.data(), header.size(), info), HeaderParseResult::Ok);
     OutputFile file;
-    const std::string path = PathOf("short.asf");
+    const std::string path = folder_.File("short.asf");
     ASSERT_TRUE(file.Create(path));
     const std::vector<uint8_t> few(40, 0x11);
     ASSERT_TRUE(file.Write(few.data(), few.size()));

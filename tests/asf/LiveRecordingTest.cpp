@@ -10,7 +10,7 @@
 #include "asf/AsfCodec.h"
 #include "asf/OutputFile.h"
 #include "tests/asf/AsfTestBytes.h"
-#include "tests/asf/TempDir.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/AsfFileParts.h"
 #include "tests/support/MediaReaders.h"
 #include "tests/support/Samples.h"
@@ -27,7 +27,10 @@ using testsupport::ReaderView;
 
 constexpr uint32_t kShiftMs = 5000000;
 
-class LiveRecordingTest : public asftest::TempDirTest {};
+class LiveRecordingTest : public ::testing::Test {
+protected:
+    testsupport::TempFolder folder_{"asf"};
+};
 
 TEST_F(LiveRecordingTest, FinishedLiveRecordingPlaysAndSeeksLikeTheOriginal) {
     if (testsupport::SamplesDir().empty()) GTEST_SKIP() << testsupport::SamplesError();
@@ -78,8 +81,8 @@ TEST_F(LiveRecordingTest, FinishedLiveRecordingPlaysAndSeeksLikeTheOriginal) {
     AsfHeaderInfo info;
     ASSERT_EQ(AsfCodec::ParseHeader(liveHeader.data(), liveHeader.size(), info), HeaderParseResult::Ok);
     ASSERT_TRUE(info.IsLive());
-    const std::string unfinishedPath = PathOf("live-unfinished.asf");
-    const std::string path = PathOf("live.asf");
+    const std::string unfinishedPath = folder_.File("live-unfinished.asf");
+    const std::string path = folder_.File("live.asf");
     OutputFile file;
     ASSERT_TRUE(file.Create(path));
     RecordingTotals totals;

@@ -10,26 +10,21 @@
 #include <vector>
 
 #include "asf/OutputFile.h"
-#include "tests/asf/TempDir.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/FileContents.h"
 
 namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::ReadFileText;
 
-std::vector<std::string> Entries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-class OutputFileTest : public asftest::TempDirTest {};
+class OutputFileTest : public ::testing::Test {
+protected:
+    testsupport::TempFolder folder_{"asf"};
+    const fs::path dir_ = folder_.Dir();
+};
 
 struct ReplaceCase {
     const char* name;
@@ -49,7 +44,7 @@ TEST_F(OutputFileTest, ReplacesTheTargetOnlyWithTheFirstByte) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        const std::string target = PathOf("show.asf");
+        const std::string target = folder_.File("show.asf");
         if (c.targetExists) std::ofstream(target, std::ios::binary) << "old recording";
 
         OutputFile file;
@@ -57,27 +52,27 @@ TEST_F(OutputFileTest, ReplacesTheTargetOnlyWithTheFirstByte) {
         EXPECT_EQ(file.Path(), target);
         EXPECT_FALSE(file.Committed());
         // Until the first byte the target is as it was.
-        EXPECT_EQ(fs::exists(target) ? ReadText(target) : "-", c.targetExists ? "old recording" : "-");
+        EXPECT_EQ(fs::exists(target) ? ReadFileText(target) : "-", c.targetExists ? "old recording" : "-");
         if (!c.written.empty()) {
             ASSERT_TRUE(file.Write(c.written.data(), c.written.size()));
             EXPECT_TRUE(file.Committed());
         }
         EXPECT_TRUE(file.Close());
 
-        EXPECT_EQ(fs::exists(target) ? ReadText(target) : "-", c.expected);
+        EXPECT_EQ(fs::exists(target) ? ReadFileText(target) : "-", c.expected);
         // No hidden file stays behind.
         const std::vector<std::string> expectedEntries =
             c.expected == "-" ? std::vector<std::string>{} : std::vector<std::string>{"show.asf"};
-        EXPECT_EQ(Entries(dir_), expectedEntries);
+        EXPECT_EQ(folder_.Names(), expectedEntries);
     }
 }
 
 TEST_F(OutputFileTest, OpenFailuresCarryTheSystemsReason) {
     OutputFile replacing;
-    EXPECT_FALSE(replacing.CreateReplacing(PathOf("missing/show.asf")));
+    EXPECT_FALSE(replacing.CreateReplacing(folder_.File("missing/show.asf")));
     EXPECT_EQ(replacing.ErrorText(), "No such file or directory");
     OutputFile plain;
-    EXPECT_FALSE(plain.Create(PathOf("missing/show.asf")));
+    EXPECT_FALSE(plain.Create(folder_.File("missing/show.asf")));
     EXPECT_EQ(plain.ErrorText(), "No such file or directory");
 }
 
@@ -99,7 +94,7 @@ TEST_F(OutputFileTest, AFullDiskIsReportedWithItsReason) {
 }
 
 TEST_F(OutputFileTest, TruncateCutsTheFileAndMovesThePosition) {
-    const std::string path = PathOf("cut.asf");
+    const std::string path = folder_.File("cut.asf");
     OutputFile file;
     ASSERT_TRUE(file.Create(path));
     ASSERT_TRUE(file.Write("0123456789", 10));
@@ -107,7 +102,7 @@ TEST_F(OutputFileTest, TruncateCutsTheFileAndMovesThePosition) {
     EXPECT_EQ(file.Position(), 4u);
     ASSERT_TRUE(file.Write("xy", 2));
     ASSERT_TRUE(file.Close());
-    EXPECT_EQ(ReadText(path), "0123xy");
+    EXPECT_EQ(ReadFileText(path), "0123xy");
 }
 
 TEST_F(OutputFileTest, StandardOutputCannotSeek) {

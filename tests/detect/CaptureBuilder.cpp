@@ -1,5 +1,7 @@
 #include "tests/detect/CaptureBuilder.h"
 
+#include "tests/support/TempFolder.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -333,24 +335,9 @@ Bytes AsfHeader(const std::u16string& title, size_t padding) {
     return h;
 }
 
-namespace {
-// The test process's own folder, removed when the process ends.
-struct TempFolder {
-    std::filesystem::path path;
-    TempFolder() {
-        path = std::filesystem::temp_directory_path() / ("larkspan-detect-" + std::to_string(getpid()));
-        std::filesystem::create_directories(path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-}  // namespace
-
 std::string TempPath(const std::string& name) {
-    static TempFolder folder;
-    return (folder.path / name).string();
+    static const testsupport::TempFolder folder("detect");
+    return folder.File(name);
 }
 
 }  // namespace larkspan::detecttest

@@ -6,6 +6,7 @@
 
 #include "tests/detect/CaptureBuilder.h"
 #include "tests/detect/DetectTestSupport.h"
+#include "tests/support/FileContents.h"
 
 namespace larkspan::detecttest {
 namespace {
@@ -26,13 +27,6 @@ void AddBe32(Bytes& b, uint32_t v) {
 void AddBe16(Bytes& b, uint16_t v) {
     b.push_back(uint8_t(v >> 8));
     b.push_back(uint8_t(v));
-}
-
-void WriteBytes(const std::string& path, const Bytes& b) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
 }
 
 // A classic file with every field big-endian, as written on such a machine.
@@ -58,7 +52,7 @@ Bytes BigEndianFile(const std::vector<Bytes>& frames, uint32_t magic) {
 TEST(CaptureFileForms, BigEndianMicrosecondsAndNanoseconds) {
     for (uint32_t magic : {0xA1B2C3D4u, 0xA1B23C4Du}) {
         std::string path = TempPath("big-endian.pcap");
-        WriteBytes(path, BigEndianFile({GetFrame("/a.asf"), GetFrame("/b.wmv")}, magic));
+        ASSERT_TRUE(testsupport::WriteFileBytes(path, BigEndianFile({GetFrame("/a.asf"), GetFrame("/b.wmv")}, magic)));
         Detected d = DetectFile(path);
         EXPECT_EQ(d.result, 0);
         EXPECT_EQ(d.rows, (Rows{"http://10.0.0.5/a.asf", "http://10.0.0.5/b.wmv"})) << std::hex << magic;
@@ -81,7 +75,7 @@ TEST(CaptureFileForms, LittleEndianNanoseconds) {
     AddLe32(file, uint32_t(f.size()));
     Append(file, f);
     std::string path = TempPath("nano.pcap");
-    WriteBytes(path, file);
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, file));
     EXPECT_EQ(DetectFile(path).rows, Rows{"http://10.0.0.5/a.asf"});
 }
 
@@ -119,7 +113,7 @@ TEST(CaptureFileForms, Pcapng) {
         block(6, epb);
     }
     std::string path = TempPath("capture.pcapng");
-    WriteBytes(path, file);
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, file));
     Detected d = DetectFile(path);
     EXPECT_EQ(d.result, 0);
     EXPECT_TRUE(d.messages.empty()) << d.messages.front();
@@ -133,14 +127,10 @@ TEST(CaptureFileForms, CutInTheLastRecord) {
         w.Add(GetFrame("/a.asf"));
         w.Add(GetFrame("/b.asf"));
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    Bytes whole;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) whole.push_back(uint8_t(c));
-    std::fclose(f);
+    const Bytes whole = testsupport::ReadFileBytes(path);
     const size_t second = 24 + 16 + GetFrame("/a.asf").size();
     for (size_t len = second; len < whole.size(); ++len) {
-        WriteBytes(path, Bytes(whole.begin(), whole.begin() + long(len)));
+        ASSERT_TRUE(testsupport::WriteFileBytes(path, Bytes(whole.begin(), whole.begin() + long(len))));
         Detected d = DetectFile(path);
         EXPECT_EQ(d.rows, Rows{"http://10.0.0.5/a.asf"}) << len;
     }

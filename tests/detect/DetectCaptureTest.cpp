@@ -17,6 +17,7 @@
 #include "detect/RunDetection.h"
 #include "tests/detect/CaptureBuilder.h"
 #include "tests/detect/DetectTestSupport.h"
+#include "tests/support/FileContents.h"
 
 namespace larkspan::detecttest {
 namespace {
@@ -83,11 +84,7 @@ TEST(CaptureFailure, MissingCaptureFile) {
 
 TEST(CaptureFailure, NotACaptureFile) {
     std::string path = TempPath("not-a-capture.pcap");
-    {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        std::fputs("this is not a capture file at all, just text\n", f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(testsupport::WriteFileText(path, "this is not a capture file at all, just text\n"));
     Detected d = DetectFile(path);
     EXPECT_EQ(d.result, 1);
     ASSERT_EQ(d.messages.size(), 1u);

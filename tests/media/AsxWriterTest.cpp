@@ -10,16 +10,14 @@
 #include <vector>
 
 #include "media/AsxParser.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadFileText;
 
 TEST(AsxText, SixLinesWithCrLf) {
     std::string text;
@@ -77,14 +75,8 @@ struct Collected : AsxSink {
 
 class AsxFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("lk_asx_writer_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    testsupport::TempFolder folder_{"asx"};
+    const fs::path dir_ = folder_.Dir();
 };
 
 TEST_F(AsxFile, WrittenFileReadsBackAsOneEntry) {
@@ -93,7 +85,7 @@ TEST_F(AsxFile, WrittenFileReadsBackAsOneEntry) {
     auto confirm = [&](const std::string&) { ++asked; return true; };
     ASSERT_EQ(WriteAsxFile(p.string(), "news", "mms://host/live", confirm), AsxWriteResult::Written);
     EXPECT_EQ(asked, 0);
-    std::string text = ReadAll(p);
+    std::string text = ReadFileText(p);
     std::string expected;
     ASSERT_TRUE(BuildAsxText("news", "mms://host/live", expected));
     EXPECT_EQ(text, expected);
@@ -111,7 +103,7 @@ TEST_F(AsxFile, SecondSaveAsksAndYesReplacesTheWholeFile) {
     EXPECT_EQ(askedFor, p.string());
     std::string expected;
     ASSERT_TRUE(BuildAsxText("x", "mms://h/1", expected));
-    EXPECT_EQ(ReadAll(p), expected);
+    EXPECT_EQ(ReadFileText(p), expected);
 }
 
 TEST_F(AsxFile, NoLeavesTheFileUntouched) {
@@ -120,7 +112,7 @@ TEST_F(AsxFile, NoLeavesTheFileUntouched) {
     EXPECT_EQ(WriteAsxFile(p.string(), "x", "mms://h/1", [](const std::string&) { return false; }),
               AsxWriteResult::Declined);
     EXPECT_EQ(WriteAsxFile(p.string(), "x", "mms://h/1", nullptr), AsxWriteResult::Declined);
-    EXPECT_EQ(ReadAll(p), "old");
+    EXPECT_EQ(ReadFileText(p), "old");
 }
 
 TEST_F(AsxFile, FailuresAreReportedNotThrown) {

@@ -42,7 +42,7 @@ struct Recording {
 
 // Records url into a fresh file in dir. `during`, when given, runs on a
 // thread of its own while Record runs (to call Stop).
-Recording RecordUrl(const TempDir& dir, const std::string& url, RecorderSettings settings = {},
+Recording RecordUrl(const TempFolder& dir, const std::string& url, RecorderSettings settings = {},
                     const std::function<void(MmsClient&, EventLog&)>& during = nullptr) {
     Recording r;
     r.path = dir.File("out.asf");
@@ -122,7 +122,7 @@ protected:
     std::string samples_;
     AsfFileParts clip_;
     LoopbackServer server_;
-    TempDir dir_;
+    TempFolder dir_{"mms"};
 };
 
 // ffprobe's view of a file: stream codecs in order and the duration.
@@ -232,8 +232,9 @@ TEST_F(MmsLoopback, LiveRecordingWithTimeInfoPlaysAndSeeksLikeAStoredFile) {
     const size_t fp = got.filePropertiesOffset;
     EXPECT_EQ(GetLE64(r.file, fp + 40), r.file.size());
     EXPECT_EQ(GetLE64(r.file, fp + 56), n);
-    EXPECT_GT(GetLE64(r.file, fp + 64), uint64_t(largest) * 10000 - 1);
-    EXPECT_GT(GetLE64(r.file, fp + 72), 0u);
+    const uint64_t preroll = GetLE64(r.file, fp + 80);
+    EXPECT_EQ(GetLE64(r.file, fp + 64), (largest + preroll) * 10000);
+    EXPECT_EQ(GetLE64(r.file, fp + 72), uint64_t(largest) * 10000);
     EXPECT_EQ(GetLE32(r.file, fp + 88), 2u);
     EXPECT_EQ(GetLE64(r.file, got.dataObjectOffset + 16), 50 + uint64_t(n) * got.packetSize);
     EXPECT_EQ(GetLE32(r.file, got.dataObjectOffset + 40), n);

@@ -14,9 +14,7 @@
 #include <netdb.h>
 
 #include <condition_variable>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <thread>
 
 #include "asf/OutputFile.h"
@@ -145,11 +143,6 @@ private:
     bool finish_ = false;
 };
 
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 HeaderShape SampleShape() {
     HeaderShape s;
     s.packetSize = 1200;
@@ -172,7 +165,7 @@ TEST(MmsSocket, RecordsFromBytesArrivingAFewAtATime) {
             if (chunk == 1 && std::string(scheme) != "mms") continue;
             SCOPED_TRACE(std::string(scheme) + " chunk " + std::to_string(chunk));
             ScriptedPeer peer(script, chunk);
-            TempDir dir;
+            TempFolder dir{"mms"};
             OutputFile file;
             ASSERT_TRUE(file.Create(dir.File("out.asf")));
             EventLog log;
@@ -180,7 +173,7 @@ TEST(MmsSocket, RecordsFromBytesArrivingAFewAtATime) {
             const uint32_t got = client.Record(&file, peer.Url(scheme));
             ASSERT_TRUE(file.Close());
             const Bytes want = ExpectedFile(shape, packets);
-            const Bytes have = ReadAll(dir.File("out.asf"));
+            const Bytes have = ReadFileBytes(dir.File("out.asf"));
             EXPECT_TRUE(have == want) << FirstDifference(have, want);
             EXPECT_EQ(got, want.size());
             EXPECT_TRUE(log.errors.empty());
@@ -202,7 +195,7 @@ TEST(MmsSocket, RecordsFromBytesArrivingAFewAtATime) {
 
 TEST(MmsSocket, StopEndsTheSessionWhileTheServerSendsNothing) {
     ScriptedPeer peer({}, 1, ScriptedPeer::After::StaySilent);
-    TempDir dir;
+    TempFolder dir{"mms"};
     OutputFile file;
     ASSERT_TRUE(file.Create(dir.File("out.asf")));
     EventLog log;
@@ -227,7 +220,7 @@ TEST(MmsSocket, StopInTheDataPhaseStillFinishesTheFile) {
         script = Cat({script, MediaPacket(i, 4, 0, packets.back())});
     }
     ScriptedPeer peer(script, 100000, ScriptedPeer::After::StaySilent);
-    TempDir dir;
+    TempFolder dir{"mms"};
     OutputFile file;
     ASSERT_TRUE(file.Create(dir.File("out.asf")));
     EventLog log;
@@ -239,7 +232,7 @@ TEST(MmsSocket, StopInTheDataPhaseStillFinishesTheFile) {
     const uint32_t got = client.Record(&file, peer.Url());
     stopper.join();
     ASSERT_TRUE(file.Close());
-    const Bytes have = ReadAll(dir.File("out.asf"));
+    const Bytes have = ReadFileBytes(dir.File("out.asf"));
     ASSERT_EQ(have.size(), AsfHeader(shape).size() + 3 * 1200);
     EXPECT_EQ(got, have.size());
     const size_t fp = FilePropsOffset(shape);
@@ -255,7 +248,7 @@ TEST(MmsSocket, ServerClosingMidPacketEndsTheSessionWithAFinishedFile) {
     const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                               MediaPacket(0, 4, 0, p), Bytes(whole.begin(), whole.begin() + 200)});
     ScriptedPeer peer(script, 100000, ScriptedPeer::After::Close);
-    TempDir dir;
+    TempFolder dir{"mms"};
     OutputFile file;
     ASSERT_TRUE(file.Create(dir.File("out.asf")));
     EventLog log;
@@ -263,7 +256,7 @@ TEST(MmsSocket, ServerClosingMidPacketEndsTheSessionWithAFinishedFile) {
     const uint32_t got = client.Record(&file, peer.Url());
     ASSERT_TRUE(file.Close());
     const Bytes want = ExpectedCutFile(shape, {p}, 0);
-    const Bytes have = ReadAll(dir.File("out.asf"));
+    const Bytes have = ReadFileBytes(dir.File("out.asf"));
     EXPECT_TRUE(have == want) << FirstDifference(have, want);
     EXPECT_EQ(got, want.size());
     EXPECT_EQ(log.errors, std::vector<std::string>{ClosedEarlyText(1)});
@@ -275,7 +268,7 @@ TEST(MmsSocket, ServerResettingTheConnectionIsReportedAsAReset) {
     const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
                               MediaPacket(0, 4, 0, p), ServerCommand(kPing)});
     ScriptedPeer peer(script, 100000, ScriptedPeer::After::ResetAfterPong);
-    TempDir dir;
+    TempFolder dir{"mms"};
     OutputFile file;
     ASSERT_TRUE(file.Create(dir.File("out.asf")));
     EventLog log;
@@ -283,7 +276,7 @@ TEST(MmsSocket, ServerResettingTheConnectionIsReportedAsAReset) {
     const uint32_t got = client.Record(&file, peer.Url());
     ASSERT_TRUE(file.Close());
     const Bytes want = ExpectedCutFile(shape, {p}, 0);
-    EXPECT_EQ(ReadAll(dir.File("out.asf")), want);
+    EXPECT_EQ(ReadFileBytes(dir.File("out.asf")), want);
     EXPECT_EQ(got, want.size());
     EXPECT_EQ(log.errors, std::vector<std::string>{"connection reset by the server after 1 packet"});
 }
@@ -300,7 +293,7 @@ TEST(MmsSocket, RefusedConnectionIsReported) {
     const uint16_t port = ntohs(a.sin_port);
     ::close(s);
 
-    TempDir dir;
+    TempFolder dir{"mms"};
     OutputFile file;
     ASSERT_TRUE(file.Create(dir.File("out.asf")));
     EventLog log;
@@ -343,7 +336,7 @@ struct HangingLookup {
 TEST(MmsSocket, StopDuringAHangingNameLookupEndsRecordAndTheClientGoesWithoutWaiting) {
     auto lookup = std::make_shared<HangingLookup>();
     MmsHostLookup::SetLookupFunction([lookup](const std::string&, std::vector<NetAddress>&) { return lookup->Run(); });
-    TempDir dir;
+    TempFolder dir{"mms"};
     OutputFile file;
     ASSERT_TRUE(file.Create(dir.File("out.asf")));
     EventLog log;
@@ -371,7 +364,7 @@ TEST(MmsSocket, StopDuringAHangingNameLookupEndsRecordAndTheClientGoesWithoutWai
 
 TEST(MmsSocket, UnknownHostNameIsReportedAsNameNotFound) {
     MmsHostLookup::SetLookupFunction([](const std::string&, std::vector<NetAddress>&) { return EAI_NONAME; });
-    TempDir dir;
+    TempFolder dir{"mms"};
     OutputFile file;
     ASSERT_TRUE(file.Create(dir.File("out.asf")));
     EventLog log;

@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <mutex>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
 #include "protocols/RecordEventSink.h"
 #include "tests/mms/WireBytes.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace larkspan::mmstest {
 
@@ -217,23 +217,7 @@ public:
     std::vector<std::string> errors;
 };
 
-// A folder removed with its contents at the end of a test.
-class TempDir {
-public:
-    TempDir() {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("lk-mms-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
 
 }  // namespace larkspan::mmstest

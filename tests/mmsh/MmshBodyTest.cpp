@@ -27,14 +27,14 @@ protected:
     // Runs ReadBody over `body` into a fresh file and returns the file bytes.
     std::vector<uint8_t> Run(MmshClient& client, const std::vector<uint8_t>& body, bool describeOnly = false,
                              uint64_t contentLength = 0, ReadStatus atEnd = ReadStatus::End, bool withFile = true) {
-        const std::string path = dir_.Path("out.asf");
+        const std::string path = dir_.File("out.asf");
         OutputFile file;
         EXPECT_TRUE(file.Create(path));
         MemoryByteSource source(body.data(), body.size(), GetParam(), atEnd);
         count_ = client.ReadBody(source, withFile ? &file : nullptr, contentLength, describeOnly);
         consumed_ = source.Consumed();
         EXPECT_TRUE(file.Close());
-        return ReadAll(path);
+        return ReadFileBytes(path);
     }
 
     static std::vector<uint8_t> Padded(std::vector<uint8_t> packet, size_t size) {
@@ -44,7 +44,7 @@ protected:
 
     RecordingSink sink_;
     RecorderSettings settings_;
-    TempDir dir_;
+    TempFolder dir_;
     uint64_t count_ = 0;
     size_t consumed_ = 0;
 };

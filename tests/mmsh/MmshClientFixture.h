@@ -96,17 +96,17 @@ protected:
     // Records url into out.asf (or without a file) and returns Record's result.
     uint32_t RecordTo(MmshClient& client, const std::string& url, std::vector<uint8_t>* written = nullptr,
                       bool withFile = true) {
-        const std::string path = dir_.Path("out.asf");
+        const std::string path = dir_.File("out.asf");
         OutputFile file;
         EXPECT_TRUE(file.Create(path));
         const uint32_t result = client.Record(withFile ? &file : nullptr, url);
         EXPECT_TRUE(file.Close());
-        if (written) *written = ReadAll(path);
+        if (written) *written = ReadFileBytes(path);
         return result;
     }
 
     std::string samples_;
-    TempDir dir_;
+    TempFolder dir_;
     LoopbackServer server_;
     RecordingSink sink_;
     RecorderSettings settings_;

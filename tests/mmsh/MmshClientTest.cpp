@@ -113,7 +113,7 @@ TEST_F(MmshClientTest, RecordingReadsBackWithTheSampleStreamsAndDuration) {
     std::string sourceStreams, recordedStreams;
     double sourceDuration = 0, recordedDuration = 0;
     probe(samples_ + "/clip.asf", sourceStreams, sourceDuration);
-    probe(dir_.Path("out.asf"), recordedStreams, recordedDuration);
+    probe(dir_.File("out.asf"), recordedStreams, recordedDuration);
     EXPECT_EQ(recordedStreams, sourceStreams);
     EXPECT_NE(recordedStreams.find("wmv2"), std::string::npos);
     EXPECT_NE(recordedStreams.find("wmav2"), std::string::npos);

@@ -126,7 +126,7 @@ TEST_F(MmshClientTest, WebPageIsNotARecordingButIsAMetaFile) {
     const std::string page = "<!DOCTYPE html>\n<html><body>No stream here</body></html>\n";
     server_.ServeBody("page", Bytes(page), "text/html; charset=utf-8");
     Start();
-    const std::string path = dir_.Path("page.asf");
+    const std::string path = dir_.File("page.asf");
     {
         OutputFile file;
         ASSERT_TRUE(file.CreateReplacing(path));
@@ -144,7 +144,7 @@ TEST_F(MmshClientTest, WebPageIsNotARecordingButIsAMetaFile) {
         MmshClient client(1, settings_, &sink, nullptr);
         EXPECT_EQ(client.Fetch(&file, server_.MmshUrl("page")), page.size());
         EXPECT_TRUE(file.Close());
-        EXPECT_EQ(ReadAll(path), Bytes(page));
+        EXPECT_EQ(ReadFileBytes(path), Bytes(page));
         EXPECT_TRUE(sink.errors.empty());
     }
     EXPECT_EQ(server_.HttpRequests().size(), 2u);

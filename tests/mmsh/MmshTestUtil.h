@@ -1,19 +1,16 @@
 #pragma once
 // Helpers for the MMSH client tests: a sink that keeps every notification,
-// a scripted credentials prompt, a temporary folder, and builders of the
+// a scripted credentials prompt, and builders of the
 // byte-level pieces a server sends (ASF header, data packets, chunks).
 // The builders follow the ASF object layout directly, not asf/AsfCodec.
-#include <unistd.h>
-
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "protocols/RecordEventSink.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace larkspan::mmshtest {
 
@@ -81,29 +78,8 @@ private:
     std::vector<Reply> replies_;
 };
 
-class TempDir {
-public:
-    explicit TempDir(const std::string& tag) {
-        static int counter = 0;
-        dir_ = std::filesystem::temp_directory_path() /
-               ("lk_mmsh_" + std::to_string(::getpid()) + "_" + tag + "_" + std::to_string(++counter));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-private:
-    std::filesystem::path dir_;
-};
-
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
 
 inline void Put16(std::vector<uint8_t>& b, uint16_t v) {
     b.push_back(uint8_t(v));

@@ -1,4 +1,6 @@
 #include "recorder/ListEntries.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -37,22 +39,16 @@ std::string PaddedPlaylist(size_t size) {
 
 class ListEntries : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("lk_list_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    testsupport::TempFolder folder_{"list"};
+    const fs::path dir_ = folder_.Dir();
 
     std::string Put(const std::string& name, const std::string& content) {
         const fs::path p = dir_ / name;
-        std::ofstream(p, std::ios::binary) << content;
+        testsupport::WriteFileText(p, content);
         return p.string();
     }
     std::string In(const std::string& name) const { return (dir_ / name).string(); }
 
-    fs::path dir_;
 };
 
 struct PlaylistCase {

@@ -11,16 +11,14 @@
 
 #include "media/AsxWriter.h"
 #include "recorder/SettingsProfile.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadFileText;
 
 std::string Playlist(const std::string& title, const std::string& reference) {
     std::string text;
@@ -47,17 +45,9 @@ public:
 
 class ListExport : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("lk_export_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        folder_ = dir_.string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path dir_;
-    std::string folder_;
+    testsupport::TempFolder temp_{"export"};
+    const fs::path dir_ = temp_.Dir();
+    const std::string folder_ = dir_.string();
     ScriptedQuestions questions_;
 };
 
@@ -86,7 +76,7 @@ TEST_F(ListExport, SaveWritesTheCleanedNameWithoutADialog) {
     EXPECT_EQ(o.status, ExportStatus::Written);
     EXPECT_EQ(o.path, (dir_ / "a_b.asx").string());
     EXPECT_EQ(o.message, "");
-    EXPECT_EQ(ReadAll(dir_ / "a_b.asx"), Playlist("a_b", "mms://h/live&x=<1>"));
+    EXPECT_EQ(ReadFileText(dir_ / "a_b.asx"), Playlist("a_b", "mms://h/live&x=<1>"));
     EXPECT_TRUE(questions_.asked.empty());
 
     // Again: the question names the whole path; No keeps the file.
@@ -94,7 +84,7 @@ TEST_F(ListExport, SaveWritesTheCleanedNameWithoutADialog) {
     o = SavePlaylist("mms://h/other", "a:b", folder_, questions_);
     EXPECT_EQ(o.status, ExportStatus::Declined);
     EXPECT_EQ(questions_.asked, std::vector<std::string>{"overwrite " + (dir_ / "a_b.asx").string()});
-    EXPECT_EQ(ReadAll(dir_ / "a_b.asx"), Playlist("a_b", "mms://h/live&x=<1>"));
+    EXPECT_EQ(ReadFileText(dir_ / "a_b.asx"), Playlist("a_b", "mms://h/live&x=<1>"));
 }
 
 TEST_F(ListExport, SaveWithoutANameIsSaveAs) {
@@ -108,7 +98,7 @@ TEST_F(ListExport, SaveWithoutANameIsSaveAs) {
     o = SavePlaylist("mms://h/live", "", folder_, questions_);
     EXPECT_EQ(o.status, ExportStatus::Written);
     EXPECT_EQ(o.path, questions_.chosen);
-    EXPECT_EQ(ReadAll(questions_.chosen), Playlist("", "mms://h/live"));
+    EXPECT_EQ(ReadFileText(questions_.chosen), Playlist("", "mms://h/live"));
 }
 
 TEST_F(ListExport, SaveAsQuestionNamesTheFileOnly) {
@@ -118,7 +108,7 @@ TEST_F(ListExport, SaveAsQuestionNamesTheFileOnly) {
     EXPECT_EQ(o.status, ExportStatus::Written);
     EXPECT_EQ(questions_.asked,
               (std::vector<std::string>{"save as " + (dir_ / "show.asx").string(), "overwrite mine.asx"}));
-    EXPECT_EQ(ReadAll(questions_.chosen), Playlist("show", "http://h/s.asf"));
+    EXPECT_EQ(ReadFileText(questions_.chosen), Playlist("show", "http://h/s.asf"));
 }
 
 TEST_F(ListExport, LocalSourcesAreNotExported) {

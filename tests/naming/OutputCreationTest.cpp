@@ -13,31 +13,24 @@
 #include "media/AsxWriter.h"
 #include "recorder/OutputNaming.h"
 #include "tests/naming/StreamQuestionAsker.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadFileText;
 
 class OutputCreation : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("lk_naming_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        base_ = dir_ / "rec";
         fs::create_directories(base_);
         settings_.baseDir = base_.string();
         settings_.overWrite = 1;
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
-    void Put(const fs::path& p, const std::string& content) { std::ofstream(p, std::ios::binary) << content; }
+    void Put(const fs::path& p, const std::string& content) { testsupport::WriteFileText(p, content); }
 
     // Opens the output of ref with the given terminal answers.
     OutputOutcome Open(const std::string& ref, const std::string& name, const std::string& answers) {
@@ -53,7 +46,9 @@ protected:
         return outcome;
     }
 
-    fs::path dir_, base_;
+    testsupport::TempFolder folder_{"naming"};
+    const fs::path dir_ = folder_.Dir();
+    const fs::path base_ = dir_ / "rec";
     RecorderSettings settings_;
     std::ostringstream prompts_;
     std::string outputPath_;
@@ -62,7 +57,7 @@ protected:
 TEST_F(OutputCreation, NewFileIsCreatedWithoutQuestion) {
     ASSERT_EQ(Open("mms://h/a.asf", "", ""), OutputOutcome::Opened);
     EXPECT_EQ(outputPath_, (base_ / "a.asf").string());
-    EXPECT_EQ(ReadAll(base_ / "a.asf"), "new");
+    EXPECT_EQ(ReadFileText(base_ / "a.asf"), "new");
     EXPECT_EQ(prompts_.str(), "");
 }
 
@@ -70,7 +65,7 @@ TEST_F(OutputCreation, OverwriteOffReplacesWithoutQuestion) {
     settings_.overWrite = 0;
     Put(base_ / "a.asf", "old contents");
     ASSERT_EQ(Open("mms://h/a.asf", "", ""), OutputOutcome::Opened);
-    EXPECT_EQ(ReadAll(base_ / "a.asf"), "new");
+    EXPECT_EQ(ReadFileText(base_ / "a.asf"), "new");
     EXPECT_EQ(prompts_.str(), "");
 }
 
@@ -79,7 +74,7 @@ TEST_F(OutputCreation, OverwriteOnAsksAndYesReplaces) {
     ASSERT_EQ(Open("mms://h/x/b.wma", "clip", "y\n"), OutputOutcome::Opened);
     std::string path = (base_ / "clip.wma").string();
     EXPECT_EQ(prompts_.str().rfind(path + " \n\n File exist. Overwrite?", 0), 0u) << prompts_.str();
-    EXPECT_EQ(ReadAll(path), "new");
+    EXPECT_EQ(ReadFileText(path), "new");
 }
 
 TEST_F(OutputCreation, NoOffersSaveAsWithTheFullPath) {
@@ -88,15 +83,15 @@ TEST_F(OutputCreation, NoOffersSaveAsWithTheFullPath) {
     ASSERT_EQ(Open("mms://h/a.asf", "", "n\n" + other.string() + "\n"), OutputOutcome::Opened);
     EXPECT_EQ(outputPath_, other.string());
     EXPECT_NE(prompts_.str().find("[" + (base_ / "a.asf").string() + "]"), std::string::npos);
-    EXPECT_EQ(ReadAll(base_ / "a.asf"), "old");
-    EXPECT_EQ(ReadAll(other), "new");
+    EXPECT_EQ(ReadFileText(base_ / "a.asf"), "old");
+    EXPECT_EQ(ReadFileText(other), "new");
 }
 
 TEST_F(OutputCreation, ChosenPathIsNotQuestionedAgain) {
     Put(base_ / "a.asf", "old");
     Put(dir_ / "taken.asf", "taken");
     ASSERT_EQ(Open("mms://h/a.asf", "", "n\n" + (dir_ / "taken.asf").string() + "\n"), OutputOutcome::Opened);
-    EXPECT_EQ(ReadAll(dir_ / "taken.asf"), "new");
+    EXPECT_EQ(ReadFileText(dir_ / "taken.asf"), "new");
 }
 
 TEST_F(OutputCreation, CancellingStopsAndWritesNothing) {
@@ -104,7 +99,7 @@ TEST_F(OutputCreation, CancellingStopsAndWritesNothing) {
     EXPECT_EQ(Open("mms://h/a.asf", "", "c\n"), OutputOutcome::Cancelled);
     EXPECT_EQ(Open("mms://h/a.asf", "", "n\n\n"), OutputOutcome::Cancelled);  // Save As cancelled
     EXPECT_EQ(Open("mms://h/a.asf", "", ""), OutputOutcome::Cancelled);       // nobody answers
-    EXPECT_EQ(ReadAll(base_ / "a.asf"), "old");
+    EXPECT_EQ(ReadFileText(base_ / "a.asf"), "old");
     EXPECT_EQ(outputPath_, (base_ / "a.asf").string());
 }
 
@@ -114,7 +109,7 @@ TEST_F(OutputCreation, MissingBaseFolderFallsBackToSaveAsWithTheFileName) {
     ASSERT_EQ(Open("mms://h/live", "clip", chosen.string() + "\n"), OutputOutcome::Opened);
     EXPECT_NE(prompts_.str().find("[clip.asf]"), std::string::npos) << prompts_.str();
     EXPECT_EQ(outputPath_, chosen.string());
-    EXPECT_EQ(ReadAll(chosen), "new");
+    EXPECT_EQ(ReadFileText(chosen), "new");
 }
 
 TEST_F(OutputCreation, CancelledFallbackIsACreationErrorNotAStop) {
@@ -127,7 +122,7 @@ TEST_F(OutputCreation, FolderAtTheOutputPath) {
     fs::path chosen = dir_ / "y.asf";
     // Asked (something exists), Yes, cannot be created, Save As.
     ASSERT_EQ(Open("mms://h/x.asf", "", "y\n" + chosen.string() + "\n"), OutputOutcome::Opened);
-    EXPECT_EQ(ReadAll(chosen), "new");
+    EXPECT_EQ(ReadFileText(chosen), "new");
 }
 
 TEST_F(OutputCreation, SaveAsPathLimit) {
@@ -165,11 +160,11 @@ TEST_F(OutputCreation, MetaDownloadIsNeverQuestioned) {
     EXPECT_EQ(path, (base_ / "list.asx").string());
     // Replaced only by a download that brings something.
     file.Close();
-    EXPECT_EQ(ReadAll(base_ / "list.asx"), "old playlist");
+    EXPECT_EQ(ReadFileText(base_ / "list.asx"), "old playlist");
     ASSERT_EQ(OpenMetaDownload(settings_, "http://h/list.asx", asker, path, file), OutputOutcome::Opened);
     ASSERT_TRUE(file.Write("new", 3));
     file.Close();
-    EXPECT_EQ(ReadAll(base_ / "list.asx"), "new");
+    EXPECT_EQ(ReadFileText(base_ / "list.asx"), "new");
     EXPECT_EQ(out.str(), "");
 }
 
@@ -194,13 +189,13 @@ TEST_F(OutputCreation, ExportedPlaylistTakesTheCleanedName) {
     auto confirm = [&](const std::string&) { return ++asked, true; };
     ASSERT_EQ(WriteAsxFile(path, name, "mms://h/live&x=<1>", confirm), AsxWriteResult::Written);
     EXPECT_EQ(path, (base_ / "a_b.asx").string());
-    std::string text = ReadAll(path);
+    std::string text = ReadFileText(path);
     EXPECT_NE(text.find("<TITLE>a_b</TITLE>\r\n"), std::string::npos);
     EXPECT_NE(text.find("<ref href=\"mms://h/live&x=<1>\"/>\r\n"), std::string::npos);
     EXPECT_EQ(asked, 0);
     ASSERT_EQ(WriteAsxFile(path, name, "mms://h/other", confirm), AsxWriteResult::Written);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(ReadAll(path).find("live"), std::string::npos);
+    EXPECT_EQ(ReadFileText(path).find("live"), std::string::npos);
 }
 
 TEST(QuestionText, OverwriteQuestion) {

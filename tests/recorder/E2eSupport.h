@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "tests/support/AsfFileParts.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/WellKnownPortsLock.h"
 #include "tools/server/LoopbackServer.h"
 
@@ -31,36 +32,7 @@ namespace larkspan::e2e {
 
 using Bytes = std::vector<uint8_t>;
 
-// A fresh folder, removed with everything in it afterwards.
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& tag) {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("lk-" + tag + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string Path() const { return path_.string(); }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    // File names in the folder, sorted.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::TempFolder;
 
 // Polls pred every 10 ms until it holds or the bound passes. The bound only
 // keeps a broken run from hanging; nothing is measured with it.

@@ -6,28 +6,12 @@
 
 #include "recorder/RecorderSettings.h"
 #include "recorder/SettingsProfile.h"
+#include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace larkspan;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        path_ = fs::temp_directory_path() / ("lk-settings-" + std::to_string(::getpid()) + "-" +
-                                             std::to_string(counter_++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string operator/(const std::string& rest) const { return (path_ / rest).string(); }
-    const fs::path& path() const { return path_; }
-
-private:
-    static inline int counter_ = 0;
-    fs::path path_;
-};
 
 const std::vector<std::string> kSaveOrder = {
     "base dir", "agent", "OverWrite", "Allow Multiple Instances", "Live Content Save Time Info",
@@ -52,40 +36,8 @@ std::vector<std::string> Prefixed(const std::vector<std::string>& keys) {
 
 }  // namespace
 
-TEST(RecorderSettings, DefaultsMatchTheProfileTable) {
+TEST(RecorderSettings, DefaultBaseDirIsInTheHomeVideosFolder) {
     RecorderSettings s;
-    EXPECT_EQ(s.agent, "rec/1.5");
-    EXPECT_EQ(s.overWrite, 1);
-    EXPECT_EQ(s.allowMultipleInstances, 0);
-    EXPECT_EQ(s.liveContentSaveTimeInfo, 1);
-    EXPECT_EQ(s.urlHiJackingEnable, 1);
-    EXPECT_EQ(s.timePolicy, 0);
-    EXPECT_EQ(s.sizePolicy, 0);
-    EXPECT_EQ(s.maxTime, 1800);
-    EXPECT_EQ(s.maxSize, 10);
-    EXPECT_EQ(s.repeat, 1);
-    EXPECT_EQ(s.sequence, 0);
-    EXPECT_EQ(s.keepSize, 0);
-    EXPECT_EQ(s.keep, 0);
-    EXPECT_EQ(s.PlayerSizeMode, 1);
-    EXPECT_EQ(s.onTop, 1);
-    EXPECT_EQ(s.screenSave, 1);
-    EXPECT_EQ(s.enableCaption, 1);
-    EXPECT_EQ(s.spliteCaptionWnd, 0);
-    EXPECT_EQ(s.captionColor, 0xFFFFFF);
-    EXPECT_EQ(s.captionSize, 12);
-    EXPECT_EQ(s.captionStyleName, "\xEB\xB3\xB4\xED\x86\xB5");  // Regular, in Korean
-    EXPECT_EQ(s.captionFaceName, "\xEA\xB5\xB4\xEB\xA6\xBC");   // Gulim
-    EXPECT_EQ(s.captionBold, 1);
-    EXPECT_EQ(s.captionMargin, 50);
-    EXPECT_EQ(s.useAuth, 0);
-    EXPECT_TRUE(s.authUsername.empty());
-    EXPECT_TRUE(s.authPassword.empty());
-    EXPECT_EQ(s.useProxy, 0);
-    EXPECT_TRUE(s.proxyServer.empty());
-    EXPECT_EQ(s.proxyPort, 0);
-    EXPECT_EQ(s.bypassProxy, 0);
-    EXPECT_EQ(s.idleTimeout, 30);
 #if !defined(_WIN32)
     EXPECT_NE(s.baseDir.find("/Videos/Larkspan Recorder"), std::string::npos) << s.baseDir;
     EXPECT_EQ(s.baseDir.find('\\'), std::string::npos);
@@ -93,9 +45,9 @@ TEST(RecorderSettings, DefaultsMatchTheProfileTable) {
 }
 
 TEST(RecorderSettings, LoadAndSaveUseTheirKeyOrders) {
-    TempDir dir;
+    testsupport::TempFolder dir("settings");
     MemoryProfile profile;
-    profile.WriteString("settings", "base dir", dir / "out");
+    profile.WriteString("settings", "base dir", dir.File("out"));
     profile.ClearLog();
 
     RecorderSettings s;
@@ -110,20 +62,20 @@ TEST(RecorderSettings, LoadAndSaveUseTheirKeyOrders) {
 }
 
 TEST(RecorderSettings, EmptyProfileKeepsDefaultsAndCreatesBaseDir) {
-    TempDir dir;
+    testsupport::TempFolder dir("settings");
     RecorderSettings s;
-    s.baseDir = dir / "a/b/c";
+    s.baseDir = dir.File("a/b/c");
     MemoryProfile profile;
     s.Load(profile);
-    EXPECT_TRUE(fs::is_directory(dir / "a/b/c"));
+    EXPECT_TRUE(fs::is_directory(dir.File("a/b/c")));
     EXPECT_EQ(s.maxTime, 1800);
     EXPECT_EQ(s.liveContentSaveTimeInfo, 1);
 }
 
 TEST(RecorderSettings, ProfileValuesWinAndHiJackingSurvivesSave) {
-    TempDir dir;
+    testsupport::TempFolder dir("settings");
     MemoryProfile profile;
-    profile.WriteString("settings", "base dir", dir / "rec");
+    profile.WriteString("settings", "base dir", dir.File("rec"));
     profile.WriteInt("settings", "Url HiJacking Enable", 0);
     profile.WriteInt("settings", "Max Time", 90);
     profile.WriteInt("settings", "time policy", 1);
@@ -137,7 +89,7 @@ TEST(RecorderSettings, ProfileValuesWinAndHiJackingSurvivesSave) {
     EXPECT_EQ(s.timePolicy, 1);
     EXPECT_EQ(s.screenSave, 1);
     EXPECT_EQ(s.authUsername, "joe");
-    EXPECT_EQ(s.baseDir, dir / "rec");
+    EXPECT_EQ(s.baseDir, dir.File("rec"));
 
     s.urlHiJackingEnable = 1;
     s.Save(profile);
@@ -151,36 +103,36 @@ TEST(RecorderSettings, ProfileValuesWinAndHiJackingSurvivesSave) {
 }
 
 TEST(CreateDirectoryPath, LastComponentWithDotIsAFileName) {
-    TempDir dir;
-    EXPECT_TRUE(CreateDirectoryPath(dir / "temp/rec/file.asf"));
-    EXPECT_TRUE(fs::is_directory(dir / "temp/rec"));
-    EXPECT_FALSE(fs::exists(dir / "temp/rec/file.asf"));
+    testsupport::TempFolder dir("settings");
+    EXPECT_TRUE(CreateDirectoryPath(dir.File("temp/rec/file.asf")));
+    EXPECT_TRUE(fs::is_directory(dir.File("temp/rec")));
+    EXPECT_FALSE(fs::exists(dir.File("temp/rec/file.asf")));
 
-    EXPECT_TRUE(CreateDirectoryPath(dir / "t2/rec.d"));
-    EXPECT_TRUE(fs::is_directory(dir / "t2"));
-    EXPECT_FALSE(fs::exists(dir / "t2/rec.d"));
+    EXPECT_TRUE(CreateDirectoryPath(dir.File("t2/rec.d")));
+    EXPECT_TRUE(fs::is_directory(dir.File("t2")));
+    EXPECT_FALSE(fs::exists(dir.File("t2/rec.d")));
 
     // A dot in an inner folder does not matter.
-    EXPECT_TRUE(CreateDirectoryPath(dir / "x.y/z"));
-    EXPECT_TRUE(fs::is_directory(dir / "x.y/z"));
+    EXPECT_TRUE(CreateDirectoryPath(dir.File("x.y/z")));
+    EXPECT_TRUE(fs::is_directory(dir.File("x.y/z")));
 }
 
 TEST(CreateDirectoryPath, StopsAtTheFirstFolderItCannotCreate) {
-    TempDir dir;
+    testsupport::TempFolder dir("settings");
     {
-        std::FILE* f = std::fopen((dir / "blocker").c_str(), "wb");
+        std::FILE* f = std::fopen((dir.File("blocker")).c_str(), "wb");
         ASSERT_NE(f, nullptr);
         std::fclose(f);
     }
     // "blocker" exists as a file, so "blocker/sub" cannot be made.
-    EXPECT_FALSE(CreateDirectoryPath(dir / "ok/blocker/../../blocker/sub/deeper"));
-    EXPECT_TRUE(fs::is_directory(dir / "ok/blocker"));  // made before the failure
-    EXPECT_FALSE(fs::exists(dir / "blocker/sub"));
+    EXPECT_FALSE(CreateDirectoryPath(dir.File("ok/blocker/../../blocker/sub/deeper")));
+    EXPECT_TRUE(fs::is_directory(dir.File("ok/blocker")));  // made before the failure
+    EXPECT_FALSE(fs::exists(dir.File("blocker/sub")));
 }
 
 TEST(CreateDirectoryPath, ExistingPathAndTrailingSeparator) {
-    TempDir dir;
-    EXPECT_TRUE(CreateDirectoryPath(dir.path().string()));
-    EXPECT_TRUE(CreateDirectoryPath(dir / "n/"));
-    EXPECT_TRUE(fs::is_directory(dir / "n"));
+    testsupport::TempFolder dir("settings");
+    EXPECT_TRUE(CreateDirectoryPath(dir.Dir().string()));
+    EXPECT_TRUE(CreateDirectoryPath(dir.File("n/")));
+    EXPECT_TRUE(fs::is_directory(dir.File("n")));
 }

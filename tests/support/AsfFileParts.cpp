@@ -1,5 +1,7 @@
 #include "tests/support/AsfFileParts.h"
 
+#include "tests/support/FileContents.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -59,19 +61,6 @@ void PutLE32(std::vector<uint8_t>& b, size_t offset, uint32_t v) {
 void PutLE64(std::vector<uint8_t>& b, size_t offset, uint64_t v) {
     Check(b, offset, 8);
     for (int i = 0; i < 8; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
 }
 
 bool SplitAsf(const std::vector<uint8_t>& file, AsfFileParts& parts, std::string* error) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileContents.h"
+
 namespace larkspan::testsupport {
 
 struct AsfFileParts {
@@ -50,10 +52,6 @@ bool WalkAsfPacket(const std::vector<uint8_t>& packet, uint32_t packetSize, AsfP
 // The largest send time among the packets, in ms. False, with *error set,
 // when a packet does not walk cleanly.
 bool LargestSendTime(const AsfFileParts& parts, uint32_t& largest, std::string* error = nullptr);
-
-// Whole files; ReadFileBytes gives an empty vector when the file cannot be read.
-std::vector<uint8_t> ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Little-endian fields of a byte vector; throw std::out_of_range when the
 // field does not lie inside it.
