@@ -5,15 +5,15 @@
 
 #include "asf/AsfCodec.h"
 #include "asf/OutputFile.h"
-#include "tests/asf/AsfTestBytes.h"
+#include "tests/support/AsfBuilders.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/AsfFileParts.h"
 
 namespace larkspan {
 namespace {
 
-using asftest::HeaderValues;
-using asftest::MakeHeader;
+using testsupport::HeaderValues;
+using testsupport::MakeHeader;
 using testsupport::GetLE32;
 using testsupport::GetLE64;
 using testsupport::PutLE32;
@@ -83,7 +83,7 @@ TEST_F(FinishFileTest, LiveRecordingOfHundredPackets) {
     PutLE32(expected, fp_ + 88, 2);
     PutLE64(expected, data_ + 16, 300050);
     PutLE32(expected, data_ + 40, 100);
-    EXPECT_EQ(asftest::FirstDifference(got, expected), "");
+    EXPECT_EQ(testsupport::FirstDifference(got, expected), "");
 
     EXPECT_EQ(GetLE64(got, fp_ + 56), 100u);
     EXPECT_EQ(GetLE32(got, fp_ + 88), 2u);
@@ -125,7 +125,7 @@ TEST_F(FinishFileTest, StoredStreamGetsFileSizeOnly) {
     ASSERT_TRUE(AsfCodec::FinishFile(&file_, info_, totals_));
     std::vector<uint8_t> expected = written_;
     PutLE64(expected, fp_ + 40, written_.size());
-    EXPECT_EQ(asftest::FirstDifference(FileNow(), expected), "");
+    EXPECT_EQ(testsupport::FirstDifference(FileNow(), expected), "");
 }
 
 TEST_F(FinishFileTest, StoredStreamEndedEarlyIsDescribedByWhatTheFileHolds) {
@@ -151,7 +151,7 @@ TEST_F(FinishFileTest, StoredStreamEndedEarlyIsDescribedByWhatTheFileHolds) {
         PutLE64(expected, data_ + 16, 50 + 5 * 3000);
         PutLE32(expected, data_ + 40, 5);
         // Flags and the high half of Total Data Packets stay as the server sent them.
-        EXPECT_EQ(asftest::FirstDifference(FileNow(), expected), "");
+        EXPECT_EQ(testsupport::FirstDifference(FileNow(), expected), "");
     }
 }
 
@@ -164,7 +164,7 @@ TEST_F(FinishFileTest, LiveWithSettingOffGetsFileSizeOnly) {
     ASSERT_TRUE(AsfCodec::FinishFile(&file_, info_, totals_));
     std::vector<uint8_t> expected = written_;
     PutLE64(expected, fp_ + 40, written_.size());
-    EXPECT_EQ(asftest::FirstDifference(FileNow(), expected), "");
+    EXPECT_EQ(testsupport::FirstDifference(FileNow(), expected), "");
 }
 
 TEST_F(FinishFileTest, NothingToDoLeavesFileAlone) {
@@ -179,11 +179,11 @@ TEST_F(FinishFileTest, NothingToDoLeavesFileAlone) {
     nothing.bytesWritten = 0;
     EXPECT_TRUE(AsfCodec::FinishFile(&file_, info_, nothing));
     EXPECT_TRUE(AsfCodec::FinishFile(nullptr, info_, totals_));
-    EXPECT_EQ(asftest::FirstDifference(FileNow(), written_), "");
+    EXPECT_EQ(testsupport::FirstDifference(FileNow(), written_), "");
 
     ASSERT_TRUE(file_.Close());
     EXPECT_TRUE(AsfCodec::FinishFile(&file_, info_, totals_));
-    EXPECT_EQ(asftest::FirstDifference(ReadFileBytes(path_), written_), "");
+    EXPECT_EQ(testsupport::FirstDifference(ReadFileBytes(path_), written_), "");
 }
 
 TEST_F(FinishFileTest, FieldsPastTheEndOfTheFileAreNotWritten) {
@@ -202,7 +202,7 @@ TEST_F(FinishFileTest, FieldsPastTheEndOfTheFileAreNotWritten) {
     totals.saveLiveTimeInfo = true;
     EXPECT_FALSE(AsfCodec::FinishFile(&file, info, totals));
     file.Close();
-    EXPECT_EQ(asftest::FirstDifference(ReadFileBytes(path), few), "");
+    EXPECT_EQ(testsupport::FirstDifference(ReadFileBytes(path), few), "");
 }
 
 TEST_F(FinishFileTest, RewritesFileReopenedForUpdate) {

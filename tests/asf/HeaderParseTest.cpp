@@ -5,15 +5,15 @@
 #include <cstring>
 
 #include "asf/AsfCodec.h"
-#include "tests/asf/AsfTestBytes.h"
+#include "tests/support/AsfBuilders.h"
 #include "tests/support/AsfFileParts.h"
 #include "tests/support/Samples.h"
 
 namespace larkspan {
 namespace {
 
-using asftest::HeaderValues;
-using asftest::MakeHeader;
+using testsupport::HeaderValues;
+using testsupport::MakeHeader;
 using testsupport::GetLE32;
 using testsupport::GetLE64;
 
@@ -146,22 +146,22 @@ TEST(FindGuidTest, ScanStopsSixteenBytesShortOfTheEnd) {
     for (size_t k : {0u, 1u, 7u, 40u}) {
         for (size_t extra : {0u, 1u, 2u}) {
             std::vector<uint8_t> buf(k + 16 + extra, 0xEE);
-            std::memcpy(buf.data() + k, asftest::kFilePropertiesGuid, 16);
+            std::memcpy(buf.data() + k, testsupport::kFilePropertiesGuid, 16);
             const long expected = extra == 0 ? -1 : static_cast<long>(k);
             EXPECT_EQ(AsfCodec::FindFileProperties(buf.data(), buf.size()), expected) << k << "+" << extra;
         }
     }
     std::vector<uint8_t> small(16, 0);
-    std::memcpy(small.data(), asftest::kFilePropertiesGuid, 16);
+    std::memcpy(small.data(), testsupport::kFilePropertiesGuid, 16);
     for (size_t len = 0; len <= 16; ++len) EXPECT_EQ(AsfCodec::FindFileProperties(small.data(), len), -1);
     EXPECT_EQ(AsfCodec::FindFileProperties(nullptr, 0), -1);
 }
 
 TEST(FindGuidTest, FindsFirstOccurrenceOfEachKnownGuid) {
     std::vector<uint8_t> buf(200, 0);
-    std::memcpy(buf.data() + 50, asftest::kContentDescriptionGuid, 16);
-    std::memcpy(buf.data() + 90, asftest::kFilePropertiesGuid, 16);
-    std::memcpy(buf.data() + 150, asftest::kFilePropertiesGuid, 16);
+    std::memcpy(buf.data() + 50, testsupport::kContentDescriptionGuid, 16);
+    std::memcpy(buf.data() + 90, testsupport::kFilePropertiesGuid, 16);
+    std::memcpy(buf.data() + 150, testsupport::kFilePropertiesGuid, 16);
     EXPECT_EQ(AsfCodec::FindContentDescription(buf.data(), buf.size()), 50);
     EXPECT_EQ(AsfCodec::FindFileProperties(buf.data(), buf.size()), 90);
     // A GUID that differs in its last byte only is another GUID.

@@ -9,7 +9,7 @@
 
 #include "asf/AsfCodec.h"
 #include "asf/OutputFile.h"
-#include "tests/asf/AsfTestBytes.h"
+#include "tests/support/AsfBuilders.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/AsfFileParts.h"
 #include "tests/support/MediaReaders.h"
@@ -121,7 +121,7 @@ TEST_F(LiveRecordingTest, FinishedLiveRecordingPlaysAndSeeksLikeTheOriginal) {
     PutLE64(expected, data + 40, n);
     for (const auto& p : expectedPackets) expected.insert(expected.end(), p.begin(), p.end());
     const std::vector<uint8_t> got = testsupport::ReadFileBytes(path);
-    EXPECT_EQ(asftest::FirstDifference(got, expected), "")
+    EXPECT_EQ(testsupport::FirstDifference(got, expected), "")
         << "header fields: File Properties at " << fp << ", Data Object at " << data;
 
     // Independent readers.

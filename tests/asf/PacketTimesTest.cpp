@@ -5,15 +5,15 @@
 #include <map>
 
 #include "asf/AsfCodec.h"
-#include "tests/asf/AsfTestBytes.h"
+#include "tests/support/AsfBuilders.h"
 #include "tests/support/AsfFileParts.h"
 #include "tests/support/Samples.h"
 
 namespace larkspan {
 namespace {
 
-using asftest::MakePacket;
-using asftest::PayloadSpec;
+using testsupport::MakePacket;
+using testsupport::PayloadSpec;
 using testsupport::GetLE32;
 using testsupport::PutLE32;
 

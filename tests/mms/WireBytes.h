@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileContents.h"
+
 namespace larkspan::mmstest {
 
 using Bytes = std::vector<uint8_t>;
@@ -55,16 +57,6 @@ inline uint32_t Get32(const Bytes& b, size_t at) {
 }
 inline uint64_t Get64(const Bytes& b, size_t at) { return Get32(b, at) | uint64_t(Get32(b, at + 4)) << 32; }
 
-// Hex dump around the first difference, for readable failures.
-inline std::string FirstDifference(const Bytes& got, const Bytes& want) {
-    size_t i = 0;
-    while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-    if (i == got.size() && i == want.size()) return "identical";
-    char buf[160];
-    snprintf(buf, sizeof(buf), "sizes %zu/%zu, first difference at byte %zu: got %s, want %s", got.size(),
-             want.size(), i, i < got.size() ? std::to_string(got[i]).c_str() : "end",
-             i < want.size() ? std::to_string(want[i]).c_str() : "end");
-    return buf;
-}
+using testsupport::FirstDifference;
 
 }  // namespace larkspan::mmstest

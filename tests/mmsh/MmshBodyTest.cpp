@@ -52,7 +52,7 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Steps, BodyTest, ::testing::ValuesIn(kSteps));
 
 TEST_P(BodyTest, PlayBodyWritesHeaderThenPacketsPaddedToPacketSize) {
-    HeaderShape shape;
+    HeaderValues shape = OnDemandHeader();
     const std::vector<uint8_t> header = MakeHeader(shape);
     const std::vector<std::vector<uint8_t>> packets = {
         MakePacket(0, 3200, 1), MakePacket(1000, 1500, 2), MakePacket(2500, 40, 3)};
@@ -83,7 +83,7 @@ TEST_P(BodyTest, PlayBodyWritesHeaderThenPacketsPaddedToPacketSize) {
 }
 
 TEST_P(BodyTest, DescribeOnlyCountsTheHeaderAndWritesNothing) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     Append(body, MakeChunk('D', MakePacket(0, 100, 1)));  // never read in a describe exchange
 
@@ -96,8 +96,8 @@ TEST_P(BodyTest, DescribeOnlyCountsTheHeaderAndWritesNothing) {
 }
 
 TEST_P(BodyTest, PacketsLargerThanTheBufferAreCopiedWhole) {
-    HeaderShape shape;
-    shape.minPacket = shape.maxPacket = 12000;
+    HeaderValues shape = OnDemandHeader();
+    shape.minPacketSize = shape.maxPacketSize = 12000;
     const std::vector<uint8_t> header = MakeHeader(shape);
     const auto full = MakePacket(0, 12000, 4);
     const auto trimmed = MakePacket(500, 9000, 5);  // still longer than the buffer, shorter than a packet
@@ -117,7 +117,7 @@ TEST_P(BodyTest, PacketsLargerThanTheBufferAreCopiedWhole) {
 }
 
 TEST_P(BodyTest, HeaderSpreadOverSeveralChunksIsJoined) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     const size_t cut1 = 40, cut2 = 130;  // the second cut falls inside File Properties
     std::vector<uint8_t> body;
     Append(body, MakeChunk('H', std::vector<uint8_t>(header.begin(), header.begin() + cut1), 0x04));
@@ -137,7 +137,7 @@ TEST_P(BodyTest, HeaderSpreadOverSeveralChunksIsJoined) {
 }
 
 TEST_P(BodyTest, ChunksOtherThanDataAreNotWritten) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     const auto p1 = MakePacket(0, 3200, 7);
     const auto p2 = MakePacket(40, 3200, 8);
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
@@ -158,7 +158,7 @@ TEST_P(BodyTest, ChunksOtherThanDataAreNotWritten) {
 }
 
 TEST_P(BodyTest, EndAsFirstDataChunkLeavesOnlyTheHeader) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     Append(body, EndChunk());
     MmshClient client(1, settings_, &sink_, nullptr);
@@ -168,8 +168,7 @@ TEST_P(BodyTest, EndAsFirstDataChunkLeavesOnlyTheHeader) {
 }
 
 TEST_P(BodyTest, LiveTimesCountFromTheFirstPacketAndProgressStaysZero) {
-    HeaderShape shape;
-    shape.playDuration100ns = 0;
+    HeaderValues shape = LiveHeader();
     const std::vector<uint8_t> header = MakeHeader(shape);
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     const uint32_t base = 5000000;
@@ -192,8 +191,7 @@ TEST_P(BodyTest, LiveTimesCountFromTheFirstPacketAndProgressStaysZero) {
 TEST_P(BodyTest, LiveTimesCountFromTheFirstSendTimeFound) {
     // The first packet's layout has no known send time: the base is the
     // next packet's, so the time limit still counts from there.
-    HeaderShape shape;
-    shape.playDuration100ns = 0;
+    HeaderValues shape = LiveHeader();
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
     Append(body, MakeChunk('D', MakePacket(0xFFFFFFFF, 3200, 1, 0x49)));
     for (uint32_t t = 0; t <= 6000; t += 1000) Append(body, MakeChunk('D', MakePacket(5000000 + t, 3200, 1)));
@@ -211,7 +209,7 @@ TEST_P(BodyTest, LiveTimesCountFromTheFirstSendTimeFound) {
 
 TEST_P(BodyTest, ProgressStopsAtTheWhole) {
     // 17 s of play duration; packets sent at and past its end.
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader({}), 0x0C);
+    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     for (uint32_t t : {16999u, 17000u, 19500u}) Append(body, MakeChunk('D', MakePacket(t, 3200, 1)));
     Append(body, EndChunk());
     MmshClient client(1, settings_, &sink_, nullptr);
@@ -222,8 +220,7 @@ TEST_P(BodyTest, ProgressStopsAtTheWhole) {
 }
 
 TEST_P(BodyTest, LiveTimeLimitAppliesToRelativeTime) {
-    HeaderShape shape;
-    shape.playDuration100ns = 0;
+    HeaderValues shape = LiveHeader();
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
     for (uint32_t t = 0; t <= 10000; t += 500) Append(body, MakeChunk('D', MakePacket(5000000 + t, 3200, 1)));
     Append(body, EndChunk());
@@ -239,7 +236,7 @@ TEST_P(BodyTest, LiveTimeLimitAppliesToRelativeTime) {
 }
 
 TEST_P(BodyTest, OnDemandTimeLimitUsesAbsoluteSendTime) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader({}), 0x0C);
+    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     for (uint32_t t = 2000; t <= 10000; t += 500) Append(body, MakeChunk('D', MakePacket(t, 3200, 1)));
     Append(body, EndChunk());
 
@@ -253,7 +250,7 @@ TEST_P(BodyTest, OnDemandTimeLimitUsesAbsoluteSendTime) {
 }
 
 TEST_P(BodyTest, SizeLimitIsCheckedAfterEachChunk) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     for (uint32_t i = 0; i < 400; ++i) Append(body, MakeChunk('D', MakePacket(i * 10, 1000, 1)));
     Append(body, EndChunk());
@@ -271,7 +268,7 @@ TEST_P(BodyTest, SizeLimitIsCheckedAfterEachChunk) {
 }
 
 TEST_P(BodyTest, SizeLimitZeroStopsAfterTheFirstChunk) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader({}), 0x0C);
+    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     for (int i = 0; i < 5; ++i) Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
     Append(body, EndChunk());
     settings_.sizePolicy = 1;
@@ -282,7 +279,7 @@ TEST_P(BodyTest, SizeLimitZeroStopsAfterTheFirstChunk) {
 }
 
 TEST_P(BodyTest, WithoutAFileDataIsNeitherWrittenNorCounted) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
     Append(body, MakeChunk('D', MakePacket(100, 10000, 1)));
@@ -295,7 +292,7 @@ TEST_P(BodyTest, WithoutAFileDataIsNeitherWrittenNorCounted) {
 }
 
 TEST_P(BodyTest, HeaderWithoutFilePropertiesEndsTheRecording) {
-    HeaderShape shape;
+    HeaderValues shape = OnDemandHeader();
     shape.withFileProperties = false;
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
     Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
@@ -309,8 +306,8 @@ TEST_P(BodyTest, HeaderWithoutFilePropertiesEndsTheRecording) {
 }
 
 TEST_P(BodyTest, UnequalPacketSizesAreNotSupported) {
-    HeaderShape shape;
-    shape.maxPacket = 3300;
+    HeaderValues shape = OnDemandHeader();
+    shape.maxPacketSize = 3300;
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
     Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
     Append(body, EndChunk());
@@ -321,8 +318,8 @@ TEST_P(BodyTest, UnequalPacketSizesAreNotSupported) {
 }
 
 TEST_P(BodyTest, PacketSizeOf65536IsNotSupported) {
-    HeaderShape shape;
-    shape.minPacket = shape.maxPacket = 65536;
+    HeaderValues shape = OnDemandHeader();
+    shape.minPacketSize = shape.maxPacketSize = 65536;
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
     MmshClient client(1, settings_, &sink_, nullptr);
     EXPECT_TRUE(Run(client, body).empty());
@@ -330,7 +327,7 @@ TEST_P(BodyTest, PacketSizeOf65536IsNotSupported) {
 }
 
 TEST_P(BodyTest, TruncatedHeaderIsAReadError) {
-    const std::vector<uint8_t> chunk = MakeChunk('H', MakeHeader({}), 0x0C);
+    const std::vector<uint8_t> chunk = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     for (size_t keep : {size_t(5), size_t(12), size_t(13), chunk.size() / 2, chunk.size() - 1}) {
         RecordingSink sink;
         MmshClient client(1, settings_, &sink, nullptr);
@@ -342,7 +339,7 @@ TEST_P(BodyTest, TruncatedHeaderIsAReadError) {
 }
 
 TEST_P(BodyTest, BodyEndingBeforeTheEndChunk) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     const auto p1 = MakePacket(0, 3200, 1);
     Append(body, MakeChunk('D', p1));
@@ -375,8 +372,8 @@ TEST_P(BodyTest, BodyEndingBeforeTheEndChunk) {
 }
 
 TEST_P(BodyTest, DroppedInsideALargePacketIsAReadError) {
-    HeaderShape shape;
-    shape.minPacket = shape.maxPacket = 12000;
+    HeaderValues shape = OnDemandHeader();
+    shape.minPacketSize = shape.maxPacketSize = 12000;
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
     const auto big = MakeChunk('D', MakePacket(0, 12000, 1));
     body.insert(body.end(), big.begin(), big.begin() + 10000);
@@ -387,7 +384,7 @@ TEST_P(BodyTest, DroppedInsideALargePacketIsAReadError) {
 }
 
 TEST_P(BodyTest, ChunkLengthsBelowEightEndTheDataLoop) {
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     for (uint16_t length : {uint16_t(0), uint16_t(4), uint16_t(8), uint16_t(0x8008), uint16_t(0xFFFF)}) {
         std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
         const auto p = MakePacket(0, 3200, 1);
@@ -434,7 +431,7 @@ TEST_P(BodyTest, StreamWithoutAHeaderWritesNothing) {
 }
 
 TEST_P(BodyTest, LostFramingInTheDataPhaseIsAReadError) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader({}), 0x0C);
+    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     Append(body, std::vector<uint8_t>(40, 'x'));
     MmshClient client(1, settings_, &sink_, nullptr);
     Run(client, body);
@@ -503,7 +500,7 @@ TEST_P(BodyTest, PlainBodyBrokenOffIsAReadError) {
 // file or a playlist; anything else leaves the file untouched.
 TEST_P(BodyTest, PlainBodiesAnsweringAStreamRequest) {
     auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
-    std::vector<uint8_t> asfFile = kHeaderObjectGuid;
+    std::vector<uint8_t> asfFile(testsupport::kHeaderObjectGuid, testsupport::kHeaderObjectGuid + 16);
     Append(asfFile, std::vector<uint8_t>(9000, 0x11));
     const std::string asx = "<ASX version=\"3.0\"><Entry><Ref href=\"mms://example.invalid/a\"/></Entry></ASX>\r\n";
     const std::string page = "<html><body>Sorry</body></html>\n";
@@ -515,7 +512,7 @@ TEST_P(BodyTest, PlainBodiesAnsweringAStreamRequest) {
     };
     const std::vector<Case> cases = {
         {"ASF file", asfFile, true, false},
-        {"ASF header GUID cut short", std::vector<uint8_t>(kHeaderObjectGuid.begin(), kHeaderObjectGuid.end() - 1),
+        {"ASF header GUID cut short", std::vector<uint8_t>(testsupport::kHeaderObjectGuid, testsupport::kHeaderObjectGuid + 15),
          false, false},
         {"ASX", bytes(asx + std::string(6000, ' ')), true, true},
         {"ASX after BOM and blanks", bytes("\xEF\xBB\xBF \r\n\t<asx version=\"3.0\"></asx>"), true, true},
@@ -559,7 +556,7 @@ TEST_P(BodyTest, EmptyBodyIsAReadError) {
 }
 
 TEST_P(BodyTest, StopBeforeReadingReadsNothing) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader({}), 0x0C);
+    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     MmshClient client(1, settings_, &sink_, nullptr);
     client.Stop();
     EXPECT_TRUE(Run(client, body).empty());
@@ -570,7 +567,7 @@ TEST_P(BodyTest, StopBeforeReadingReadsNothing) {
 
 TEST(BodyWriteFailure, FullDiskIsReportedAndEndsTheRecording) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    const std::vector<uint8_t> header = MakeHeader({});
+    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     for (int i = 0; i < 200; ++i) Append(body, MakeChunk('D', MakePacket(i * 10, 3200, 1)));
     Append(body, EndChunk());

@@ -311,10 +311,10 @@ TEST_F(MmshClientTest, MalformedDescribeBodies) {
     Load("clip.asf", parts);
     const std::vector<uint8_t> good = MakeChunk('H', parts.header, 0x0C);
 
-    HeaderShape noFp;
+    HeaderValues noFp = OnDemandHeader();
     noFp.withFileProperties = false;
-    HeaderShape unequal;
-    unequal.maxPacket = 3201;
+    HeaderValues unequal = OnDemandHeader();
+    unequal.maxPacketSize = 3201;
 
     struct Case {
         const char* name;

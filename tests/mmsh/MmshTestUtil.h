@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protocols/RecordEventSink.h"
+#include "tests/support/AsfBuilders.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/TempFolder.h"
 
@@ -93,62 +94,27 @@ inline void Put64(std::vector<uint8_t>& b, uint64_t v) {
 }
 inline void Append(std::vector<uint8_t>& b, const std::vector<uint8_t>& more) { b.insert(b.end(), more.begin(), more.end()); }
 
-inline const std::vector<uint8_t> kHeaderObjectGuid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                                       0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-inline const std::vector<uint8_t> kFilePropertiesGuid = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                                         0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-inline const std::vector<uint8_t> kDataObjectGuid = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                                     0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-inline const std::vector<uint8_t> kOtherGuid = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88,
-                                                0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x00};
-
-struct HeaderShape {
-    uint32_t minPacket = 3200;
-    uint32_t maxPacket = 3200;
-    uint64_t playDuration100ns = 200000000;  // 20 s
-    uint32_t preroll = 3000;
-    bool withFileProperties = true;
-    size_t fillerBytes = 100;  // an extra object, to move File Properties away from the start
-};
-
-// Header Object (with a filler object and File Properties) followed by the
-// first 50 bytes of the Data Object: what a $H chunk carries.
-inline std::vector<uint8_t> MakeHeader(const HeaderShape& shape) {
-    std::vector<uint8_t> objects;
-    // filler object
-    Append(objects, kOtherGuid);
-    Put64(objects, 24 + shape.fillerBytes);
-    objects.insert(objects.end(), shape.fillerBytes, 0x5A);
-    if (shape.withFileProperties) {
-        Append(objects, kFilePropertiesGuid);
-        Put64(objects, 104);
-        objects.insert(objects.end(), 16, 0x01);  // file id
-        Put64(objects, 0);                        // file size
-        Put64(objects, 0);                        // creation date
-        Put64(objects, 0);                        // data packets count
-        Put64(objects, shape.playDuration100ns);
-        Put64(objects, shape.playDuration100ns);      // send duration
-        Put64(objects, shape.preroll);
-        Put32(objects, shape.playDuration100ns == 0 ? 1 : 2);
-        Put32(objects, shape.minPacket);
-        Put32(objects, shape.maxPacket);
-        Put32(objects, 100000);  // max bitrate
-    }
-    std::vector<uint8_t> h;
-    Append(h, kHeaderObjectGuid);
-    Put64(h, 30 + objects.size());
-    Put32(h, shape.withFileProperties ? 2 : 1);
-    h.push_back(1);
-    h.push_back(2);
-    Append(h, objects);
-    // Data Object start: GUID, size, file id, packet count, reserved.
-    Append(h, kDataObjectGuid);
-    Put64(h, 0);
-    h.insert(h.end(), 16, 0x01);
-    Put64(h, 0);
-    Put16(h, 0x0101);
-    return h;
+// The header the MMSH tests send unless they say otherwise: an on-demand
+// stream of 20 s with 3,200-byte packets and a filler object ahead of File
+// Properties, so the client has to look for it.
+inline testsupport::HeaderValues OnDemandHeader() {
+    testsupport::HeaderValues v;
+    v.minPacketSize = v.maxPacketSize = 3200;
+    v.playDuration = v.sendDuration = 200000000;
+    v.preroll = 3000;
+    v.flags = 2;
+    v.paddingObjectBefore = 124;
+    return v;
 }
+// The same as a broadcast: no duration, not seekable.
+inline testsupport::HeaderValues LiveHeader() {
+    testsupport::HeaderValues v = OnDemandHeader();
+    v.playDuration = v.sendDuration = 0;
+    v.flags = 1;
+    return v;
+}
+using testsupport::HeaderValues;
+using testsupport::MakeHeader;
 
 // A single-payload data packet (length type byte 0x00: send time at 5),
 // `size` bytes long, filled with a pattern derived from `seed`.

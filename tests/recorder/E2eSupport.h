@@ -103,17 +103,7 @@ inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count) 
 }
 inline Bytes RecordedFile(const testsupport::AsfFileParts& parts) { return RecordedFile(parts, parts.packets.size()); }
 
-// Where two byte strings part, for failure messages.
-inline std::string FirstDifference(const Bytes& got, const Bytes& want) {
-    const size_t n = std::min(got.size(), want.size());
-    for (size_t i = 0; i < n; ++i)
-        if (got[i] != want[i])
-            return "first difference at byte " + std::to_string(i) + " (sizes " + std::to_string(got.size()) + " and " +
-                   std::to_string(want.size()) + ")";
-    if (got.size() != want.size())
-        return "sizes differ: " + std::to_string(got.size()) + " against " + std::to_string(want.size());
-    return "equal";
-}
+using testsupport::FirstDifference;
 
 // The send time of each data packet of a recording, in file order.
 inline bool PacketSendTimes(const Bytes& file, std::vector<uint32_t>& times, std::string* error) {

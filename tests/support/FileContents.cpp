@@ -31,4 +31,15 @@ bool WriteFileText(const std::filesystem::path& path, const std::string& text) {
     return static_cast<bool>(out.flush());
 }
 
+std::string FirstDifference(const std::vector<uint8_t>& got, const std::vector<uint8_t>& expected) {
+    for (size_t i = 0; i < got.size() && i < expected.size(); ++i) {
+        if (got[i] != expected[i])
+            return "byte " + std::to_string(i) + " is " + std::to_string(got[i]) + ", expected " +
+                   std::to_string(expected[i]);
+    }
+    if (got.size() != expected.size())
+        return std::to_string(got.size()) + " bytes, expected " + std::to_string(expected.size());
+    return "";
+}
+
 }  // namespace larkspan::testsupport

@@ -1,18 +1,18 @@
 #pragma once
-// Hand-built ASF headers and data packets for the asf tests.
+// Hand-built ASF headers and data packets, written from the object layout
+// rather than taken from asf/AsfCodec, so a wrong constant there shows.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "tests/support/AsfFileParts.h"
 
-namespace larkspan::asftest {
+namespace larkspan::testsupport {
 
 inline const uint8_t kHeaderObjectGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                               0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 inline const uint8_t kDataObjectGuid[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-// Written out here rather than taken from AsfCodec, so a wrong constant there shows.
 inline const uint8_t kFilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
                                                 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 inline const uint8_t kContentDescriptionGuid[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
@@ -28,19 +28,18 @@ struct HeaderValues {
     uint32_t minPacketSize = 3000;
     uint32_t maxPacketSize = 3000;
     size_t paddingObjectBefore = 0;  // bytes of an unknown object placed before File Properties
+    bool withFileProperties = true;  // false: a header a recorder cannot use
 };
 
-// Header Object (with an optional unknown object, then a File Properties
-// Object) followed by the first 50 bytes of a Data Object: what a server
+// Header Object (with an optional unknown object, then, unless left out, a
+// File Properties Object) followed by the first 50 bytes of a Data Object: what a server
 // sends as the header.
 inline std::vector<uint8_t> MakeHeader(const HeaderValues& v, size_t* fpOffset = nullptr, size_t* dataOffset = nullptr) {
-    using testsupport::PutLE32;
-    using testsupport::PutLE64;
     std::vector<uint8_t> h(30, 0);
     std::copy(kHeaderObjectGuid, kHeaderObjectGuid + 16, h.begin());
     h[28] = 1;
     h[29] = 2;
-    uint32_t objects = 1;
+    uint32_t objects = 0;
     if (v.paddingObjectBefore >= 24) {
         std::vector<uint8_t> o(v.paddingObjectBefore, 0x5A);
         PutLE64(o, 16, o.size());
@@ -48,20 +47,23 @@ inline std::vector<uint8_t> MakeHeader(const HeaderValues& v, size_t* fpOffset =
         ++objects;
     }
     const size_t fp = h.size();
-    std::vector<uint8_t> f(104, 0);
-    std::copy(kFilePropertiesGuid, kFilePropertiesGuid + 16, f.begin());
-    PutLE64(f, 16, 104);
-    for (int i = 0; i < 16; ++i) f[24 + i] = static_cast<uint8_t>(0xC0 + i);  // file id
-    PutLE64(f, 40, v.fileSize);
-    PutLE64(f, 48, 0x01D0000000000000ull);  // creation date
-    PutLE64(f, 56, v.packetsCount);
-    PutLE64(f, 64, v.playDuration);
-    PutLE64(f, 72, v.sendDuration);
-    PutLE64(f, 80, v.preroll);
-    PutLE32(f, 88, v.flags);
-    PutLE32(f, 92, v.minPacketSize);
-    PutLE32(f, 96, v.maxPacketSize);
-    PutLE32(f, 100, 123456);  // max bitrate
+    std::vector<uint8_t> f(v.withFileProperties ? 104 : 0, 0);
+    if (v.withFileProperties) {
+        ++objects;
+        std::copy(kFilePropertiesGuid, kFilePropertiesGuid + 16, f.begin());
+        PutLE64(f, 16, 104);
+        for (int i = 0; i < 16; ++i) f[24 + i] = static_cast<uint8_t>(0xC0 + i);  // file id
+        PutLE64(f, 40, v.fileSize);
+        PutLE64(f, 48, 0x01D0000000000000ull);  // creation date
+        PutLE64(f, 56, v.packetsCount);
+        PutLE64(f, 64, v.playDuration);
+        PutLE64(f, 72, v.sendDuration);
+        PutLE64(f, 80, v.preroll);
+        PutLE32(f, 88, v.flags);
+        PutLE32(f, 92, v.minPacketSize);
+        PutLE32(f, 96, v.maxPacketSize);
+        PutLE32(f, 100, 123456);  // max bitrate
+    }
     h.insert(h.end(), f.begin(), f.end());
     PutLE64(h, 16, h.size());
     PutLE32(h, 24, objects);
@@ -135,16 +137,4 @@ inline std::vector<uint8_t> MakePacket(uint8_t lengthTypes, uint32_t sendTime, c
     return p;
 }
 
-// "" when equal, else where and how two byte strings first differ.
-inline std::string FirstDifference(const std::vector<uint8_t>& got, const std::vector<uint8_t>& expected) {
-    for (size_t i = 0; i < got.size() && i < expected.size(); ++i) {
-        if (got[i] != expected[i])
-            return "byte " + std::to_string(i) + " is " + std::to_string(got[i]) + ", expected " +
-                   std::to_string(expected[i]);
-    }
-    if (got.size() != expected.size())
-        return std::to_string(got.size()) + " bytes, expected " + std::to_string(expected.size());
-    return "";
-}
-
-}  // namespace larkspan::asftest
+}  // namespace larkspan::testsupport
