@@ -11,6 +11,7 @@
 
 #include "protocols/RecordEventSink.h"
 #include "tests/mms/WireBytes.h"
+#include "tests/support/AsfBuilders.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/TempFolder.h"
 
@@ -70,28 +71,24 @@ struct HeaderShape {
     uint32_t flags = 2;
     uint64_t fileSize = 0;
     uint64_t packetsCount = 0;
-    size_t fillerBytes = 0;           // a Padding Object of this size before File Properties (0: none)
+    size_t fillerBytes = 0;           // an object of this size before File Properties (0: none)
 };
 
-// Header Object (optionally a Padding Object, then File Properties) plus
+// Header Object (optionally another object, then File Properties) plus
 // the first 50 bytes of the Data Object.
 inline Bytes AsfHeader(const HeaderShape& s) {
-    const Bytes fileProps = Cat({Hex("A1 DC AB 8C 47 A9 CF 11 8E E4 00 C0 0C 20 53 65"), Le64(104), Zeros(16),
-                                 Le64(s.fileSize), Zeros(8), Le64(s.packetsCount), Le64(s.playDuration),
-                                 Le64(s.playDuration), Le64(s.preroll), Le32(s.flags), Le32(s.packetSize),
-                                 Le32(s.maxPacketSize ? s.maxPacketSize : s.packetSize), Le32(1000000)});
-    Bytes filler;
-    if (s.fillerBytes) {
-        filler = Cat({Hex("74 D4 06 18 DF CA 09 45 A4 BA 9A AB CB 96 AA E8"), Le64(s.fillerBytes),
-                      Bytes(s.fillerBytes - 24, 0xAB)});
-    }
-    const Bytes children = Cat({filler, fileProps});
-    const Bytes headerObject = Cat({Hex("30 26 B2 75 8E 66 CF 11 A6 D9 00 AA 00 62 CE 6C"), Le64(30 + children.size()),
-                                    Le32(s.fillerBytes ? 2 : 1), Hex("01 02"), children});
-    const Bytes dataObject = Cat({Hex("36 26 B2 75 8E 66 CF 11 A6 D9 00 AA 00 62 CE 6C"),
-                                  Le64(s.packetsCount ? 50 + s.packetsCount * s.packetSize : 0), Zeros(16),
-                                  Le64(s.packetsCount), Hex("01 01")});
-    return Cat({headerObject, dataObject});
+    testsupport::HeaderValues v;
+    v.minPacketSize = s.packetSize;
+    v.maxPacketSize = s.maxPacketSize ? s.maxPacketSize : s.packetSize;
+    v.playDuration = v.sendDuration = s.playDuration;
+    v.preroll = s.preroll;
+    v.flags = s.flags;
+    v.fileSize = s.fileSize;
+    v.packetsCount = s.packetsCount;
+    v.paddingObjectBefore = s.fillerBytes;
+    v.dataObjectSize = s.packetsCount ? 50 + s.packetsCount * s.packetSize : 0;
+    v.dataPacketsCount = s.packetsCount;
+    return testsupport::MakeHeader(v);
 }
 
 // Offsets inside the AsfHeader above.

@@ -29,6 +29,8 @@ struct HeaderValues {
     uint32_t maxPacketSize = 3000;
     size_t paddingObjectBefore = 0;  // bytes of an unknown object placed before File Properties
     bool withFileProperties = true;  // false: a header a recorder cannot use
+    uint64_t dataObjectSize = 0;     // Data Object size field (0: unknown, as for a broadcast)
+    uint64_t dataPacketsCount = 0;   // Data Object packet count field
 };
 
 // Header Object (with an optional unknown object, then, unless left out, a
@@ -72,6 +74,8 @@ inline std::vector<uint8_t> MakeHeader(const HeaderValues& v, size_t* fpOffset =
     std::vector<uint8_t> d(50, 0);
     std::copy(kDataObjectGuid, kDataObjectGuid + 16, d.begin());
     for (int i = 0; i < 16; ++i) d[24 + i] = static_cast<uint8_t>(0xC0 + i);  // file id again
+    PutLE64(d, 16, v.dataObjectSize);
+    PutLE64(d, 40, v.dataPacketsCount);
     d[48] = 1;  // reserved
     h.insert(h.end(), d.begin(), d.end());
     if (fpOffset) *fpOffset = fp;
