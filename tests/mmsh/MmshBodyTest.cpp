@@ -51,6 +51,10 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Steps, BodyTest, ::testing::ValuesIn(kSteps));
 
+// What the body means rather than how it is cut up: the whole body at once.
+class BodyRules : public BodyTest {};
+INSTANTIATE_TEST_SUITE_P(WholeBody, BodyRules, ::testing::Values(size_t{0}));
+
 TEST_P(BodyTest, PlayBodyWritesHeaderThenPacketsPaddedToPacketSize) {
     HeaderValues shape = OnDemandHeader();
     const std::vector<uint8_t> header = MakeHeader(shape);
@@ -82,7 +86,7 @@ TEST_P(BodyTest, PlayBodyWritesHeaderThenPacketsPaddedToPacketSize) {
     EXPECT_EQ(sink_.progressCalls[2].bytes, header.size() + 3 * 3200);
 }
 
-TEST_P(BodyTest, DescribeOnlyCountsTheHeaderAndWritesNothing) {
+TEST_P(BodyRules, DescribeOnlyCountsTheHeaderAndWritesNothing) {
     const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     Append(body, MakeChunk('D', MakePacket(0, 100, 1)));  // never read in a describe exchange
@@ -167,7 +171,7 @@ TEST_P(BodyTest, EndAsFirstDataChunkLeavesOnlyTheHeader) {
     EXPECT_TRUE(sink_.errors.empty());
 }
 
-TEST_P(BodyTest, LiveTimesCountFromTheFirstPacketAndProgressStaysZero) {
+TEST_P(BodyRules, LiveTimesCountFromTheFirstPacketAndProgressStaysZero) {
     HeaderValues shape = LiveHeader();
     const std::vector<uint8_t> header = MakeHeader(shape);
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
@@ -188,7 +192,7 @@ TEST_P(BodyTest, LiveTimesCountFromTheFirstPacketAndProgressStaysZero) {
     }
 }
 
-TEST_P(BodyTest, LiveTimesCountFromTheFirstSendTimeFound) {
+TEST_P(BodyRules, LiveTimesCountFromTheFirstSendTimeFound) {
     // The first packet's layout has no known send time: the base is the
     // next packet's, so the time limit still counts from there.
     HeaderValues shape = LiveHeader();
@@ -207,7 +211,7 @@ TEST_P(BodyTest, LiveTimesCountFromTheFirstSendTimeFound) {
     EXPECT_TRUE(sink_.errors.empty());
 }
 
-TEST_P(BodyTest, ProgressStopsAtTheWhole) {
+TEST_P(BodyRules, ProgressStopsAtTheWhole) {
     // 17 s of play duration; packets sent at and past its end.
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     for (uint32_t t : {16999u, 17000u, 19500u}) Append(body, MakeChunk('D', MakePacket(t, 3200, 1)));
@@ -219,7 +223,7 @@ TEST_P(BodyTest, ProgressStopsAtTheWhole) {
     EXPECT_EQ(progress, (std::vector<int>{9999, 10000, 10000}));
 }
 
-TEST_P(BodyTest, LiveTimeLimitAppliesToRelativeTime) {
+TEST_P(BodyRules, LiveTimeLimitAppliesToRelativeTime) {
     HeaderValues shape = LiveHeader();
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
     for (uint32_t t = 0; t <= 10000; t += 500) Append(body, MakeChunk('D', MakePacket(5000000 + t, 3200, 1)));
@@ -235,7 +239,7 @@ TEST_P(BodyTest, LiveTimeLimitAppliesToRelativeTime) {
     EXPECT_EQ(sink_.progressCalls.back().timeMs, 3000u);
 }
 
-TEST_P(BodyTest, OnDemandTimeLimitUsesAbsoluteSendTime) {
+TEST_P(BodyRules, OnDemandTimeLimitUsesAbsoluteSendTime) {
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     for (uint32_t t = 2000; t <= 10000; t += 500) Append(body, MakeChunk('D', MakePacket(t, 3200, 1)));
     Append(body, EndChunk());
@@ -249,7 +253,7 @@ TEST_P(BodyTest, OnDemandTimeLimitUsesAbsoluteSendTime) {
     EXPECT_EQ(sink_.progressCalls.back().timeMs, 3000u);
 }
 
-TEST_P(BodyTest, SizeLimitIsCheckedAfterEachChunk) {
+TEST_P(BodyRules, SizeLimitIsCheckedAfterEachChunk) {
     const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     for (uint32_t i = 0; i < 400; ++i) Append(body, MakeChunk('D', MakePacket(i * 10, 1000, 1)));
@@ -267,7 +271,7 @@ TEST_P(BodyTest, SizeLimitIsCheckedAfterEachChunk) {
     EXPECT_LT(client.BytesReceived() - 3200, 1048576u);
 }
 
-TEST_P(BodyTest, SizeLimitZeroStopsAfterTheFirstChunk) {
+TEST_P(BodyRules, SizeLimitZeroStopsAfterTheFirstChunk) {
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     for (int i = 0; i < 5; ++i) Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
     Append(body, EndChunk());
@@ -278,7 +282,7 @@ TEST_P(BodyTest, SizeLimitZeroStopsAfterTheFirstChunk) {
     EXPECT_EQ(sink_.progressCalls.size(), 1u);
 }
 
-TEST_P(BodyTest, WithoutAFileDataIsNeitherWrittenNorCounted) {
+TEST_P(BodyRules, WithoutAFileDataIsNeitherWrittenNorCounted) {
     const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
     std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
     Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
@@ -291,7 +295,7 @@ TEST_P(BodyTest, WithoutAFileDataIsNeitherWrittenNorCounted) {
     EXPECT_EQ(consumed_, body.size());
 }
 
-TEST_P(BodyTest, HeaderWithoutFilePropertiesEndsTheRecording) {
+TEST_P(BodyRules, HeaderWithoutFilePropertiesEndsTheRecording) {
     HeaderValues shape = OnDemandHeader();
     shape.withFileProperties = false;
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
@@ -305,7 +309,7 @@ TEST_P(BodyTest, HeaderWithoutFilePropertiesEndsTheRecording) {
     EXPECT_TRUE(sink_.progressCalls.empty());
 }
 
-TEST_P(BodyTest, UnequalPacketSizesAreNotSupported) {
+TEST_P(BodyRules, UnequalPacketSizesAreNotSupported) {
     HeaderValues shape = OnDemandHeader();
     shape.maxPacketSize = 3300;
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
@@ -317,7 +321,7 @@ TEST_P(BodyTest, UnequalPacketSizesAreNotSupported) {
     EXPECT_TRUE(client.HeaderRejected());
 }
 
-TEST_P(BodyTest, PacketSizeOf65536IsNotSupported) {
+TEST_P(BodyRules, PacketSizeOf65536IsNotSupported) {
     HeaderValues shape = OnDemandHeader();
     shape.minPacketSize = shape.maxPacketSize = 65536;
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
@@ -498,7 +502,7 @@ TEST_P(BodyTest, PlainBodyBrokenOffIsAReadError) {
 
 // A plain body answering a stream request is copied only when it is an ASF
 // file or a playlist; anything else leaves the file untouched.
-TEST_P(BodyTest, PlainBodiesAnsweringAStreamRequest) {
+TEST_P(BodyRules, PlainBodiesAnsweringAStreamRequest) {
     auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
     std::vector<uint8_t> asfFile(testsupport::kHeaderObjectGuid, testsupport::kHeaderObjectGuid + 16);
     Append(asfFile, std::vector<uint8_t>(9000, 0x11));
@@ -548,14 +552,14 @@ TEST_P(BodyTest, PlainBodiesAnsweringAStreamRequest) {
     }
 }
 
-TEST_P(BodyTest, EmptyBodyIsAReadError) {
+TEST_P(BodyRules, EmptyBodyIsAReadError) {
     MmshClient client(1, settings_, &sink_, nullptr);
     EXPECT_TRUE(Run(client, {}, true, 0).empty());
     EXPECT_EQ(count_, 0u);
     EXPECT_EQ(sink_.errors, std::vector<std::string>{"read error"});
 }
 
-TEST_P(BodyTest, StopBeforeReadingReadsNothing) {
+TEST_P(BodyRules, StopBeforeReadingReadsNothing) {
     std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
     MmshClient client(1, settings_, &sink_, nullptr);
     client.Stop();
