@@ -410,24 +410,6 @@ TEST_F(MmsLoopback, StopWhileTheServerIsSilentEndsTheRecording) {
     EXPECT_TRUE(r.file.empty());
 }
 
-TEST_F(MmsLoopback, SizeLimitEndsWithConsistentFile) {
-    StreamOptions options;
-    options.repeat = 3;  // past 1 MiB
-    Serve("clip.asf", "clip.asf", options);
-    Start();
-    RecorderSettings settings;
-    settings.sizePolicy = 1;
-    settings.maxSize = 1;
-    const Recording r = RecordUrl(dir_, server_.MmsUrl("clip.asf"), settings);
-    size_t n = 0;
-    ExpectConsistent(r.file, &n);
-    EXPECT_GE(r.file.size(), 1048576u);
-    EXPECT_LT(r.file.size() - clip_.packetSize, 1048576u);
-    EXPECT_TRUE(r.errors.empty());
-    const Bytes once = OnDemandFile(clip_);
-    EXPECT_TRUE(std::equal(once.begin() + clip_.header.size(), once.end(), r.file.begin() + clip_.header.size()));
-}
-
 // A server that stops sending, or sends what is no MMS at all, ends the
 // recording with an error naming it instead of holding it forever.
 TEST_F(MmsLoopback, SilentOrGarbledServerEndsTheRecordingWithItsCause) {
