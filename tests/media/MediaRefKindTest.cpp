@@ -70,50 +70,37 @@ protected:
     }
 };
 
-TEST_F(LocalRefs, AsfWhoseFirstLineNamesAsxIsAPlaylist) {
-    std::string p = Make("x.asf", Padded("<ASX version=\"3.0\">\r\n", 200));
-    EXPECT_EQ(ClassifyMediaRef(p), 0x1005u);
-    EXPECT_TRUE(IsMetaKind(ClassifyMediaRef(p)));
-}
-
-TEST_F(LocalRefs, OnlyFilesBelow3072BytesAreSniffed) {
-    EXPECT_EQ(ClassifyMediaRef(Make("a.asf", Padded("<ASX version=\"3.0\">\r\n", 3071))), 0x1005u);
-    EXPECT_EQ(ClassifyMediaRef(Make("b.asf", Padded("<ASX version=\"3.0\">\r\n", 3072))), 0x1001u);
-}
-
-TEST_F(LocalRefs, AsxOnTheSecondLineIsNotSeen) {
-    EXPECT_EQ(ClassifyMediaRef(Make("x.asf", "\r\n<asx version=\"3.0\">\r\n")), 0x1001u);
-}
-
-TEST_F(LocalRefs, OnlyTheFirst1023CharactersOfTheLineCount) {
-    EXPECT_EQ(ClassifyMediaRef(Make("in.asf", std::string(1019, ' ') + "<asx>")), 0x1005u);
-    EXPECT_EQ(ClassifyMediaRef(Make("out.asf", std::string(1020, ' ') + "<asx>")), 0x1001u);
-}
-
-TEST_F(LocalRefs, OnlyAsfFilesAreSniffed) {
-    EXPECT_EQ(ClassifyMediaRef(Make("x.wma", "<asx version=\"3.0\">\r\n")), 0x2001u);
-    EXPECT_EQ(ClassifyMediaRef(Make("x.wmv", "<asx version=\"3.0\">\r\n")), 0x4001u);
-}
-
-TEST_F(LocalRefs, EmptyAsfIsNotAPlaylist) { EXPECT_EQ(ClassifyMediaRef(Make("e.asf", "")), 0x1001u); }
-
-TEST_F(LocalRefs, Utf16AsfPlaylistIsRecognised) {
-    std::string text("\xFF\xFE", 2);
+// What a local file is taken for from its name and its first bytes.
+TEST_F(LocalRefs, KindFromNameAndContent) {
+    std::string utf16("\xFF\xFE", 2);
     for (char c : std::string("<ASX version=\"3.0\">\r\n")) {
-        text.push_back(c);
-        text.push_back('\0');
+        utf16.push_back(c);
+        utf16.push_back('\0');
     }
-    EXPECT_EQ(ClassifyMediaRef(Make("u.asf", text)), 0x1005u);
+    const struct {
+        const char* name;
+        std::string content;
+        MediaRefKind expected;
+    } cases[] = {
+        {"playlist.asf", Padded("<ASX version=\"3.0\">\r\n", 200), 0x1005},
+        {"under3072.asf", Padded("<ASX version=\"3.0\">\r\n", 3071), 0x1005},
+        {"at3072.asf", Padded("<ASX version=\"3.0\">\r\n", 3072), 0x1001},
+        {"secondline.asf", "\r\n<asx version=\"3.0\">\r\n", 0x1001},
+        {"in1023.asf", std::string(1019, ' ') + "<asx>", 0x1005},
+        {"past1023.asf", std::string(1020, ' ') + "<asx>", 0x1001},
+        {"x.wma", "<asx version=\"3.0\">\r\n", 0x2001},
+        {"x.wmv", "<asx version=\"3.0\">\r\n", 0x4001},
+        {"empty.asf", "", 0x1001},
+        {"utf16.asf", utf16, 0x1005},
+        {"list.ASX", "<asx/>", 0x0101},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ClassifyMediaRef(Make(c.name, c.content)), c.expected) << c.name;
 }
 
 TEST_F(LocalRefs, ExistingFolderIsLocal) {
     EXPECT_EQ(ClassifyMediaRef(dir_.string()), 0x0001u);
     fs::create_directory(dir_ / "rec.asf");
     EXPECT_EQ(ClassifyMediaRef((dir_ / "rec.asf").string()), 0x1001u);
-}
-
-TEST_F(LocalRefs, LocalPlaylistExtension) {
-    EXPECT_EQ(ClassifyMediaRef(Make("list.ASX", "<asx/>")), 0x0101u);
 }
 
 TEST_F(LocalRefs, RelativePathIsTakenFromTheCurrentFolder) {
