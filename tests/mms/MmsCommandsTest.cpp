@@ -44,34 +44,36 @@ TEST(MmsCommands, FunnelInfo) {
     EXPECT_EQ(b.FunnelInfo(), want);
 }
 
-TEST(MmsCommands, ConnectFunnelWith26UnitTransportString) {
-    // \\192.168.0.5\TCP\1234 00f: 26 units, the blank sent as a zero unit.
-    const Bytes transport = Cat({Ascii16("\\\\192.168.0.5\\TCP\\1234"), Zeros(2), Ascii16("00f")});
-    ASSERT_EQ(transport.size(), 52u);
-    const Bytes want = Cat({Hex("01 00 00 00  CE FA 0B B0  60 00 00 00  4D 4D 53 20"
-                                "0C 00 00 00  02 00 00 00  EC 51 B8 1E 85 EB C1 3F"
-                                "0A 00 00 00  02 00 03 00"
-                                "EF F0 F0 F0  FF FF FF FF  00 00 00 00  00 00 0A 00  02 00 00 00"),
-                            transport});
-    ASSERT_EQ(want.size(), 112u);
-    EXPECT_EQ(MakeTransportString(0xC0A80005, 1234), transport);
-    MmsCommandBuilder b = At(2);
-    const Bytes got = b.ConnectFunnel(MakeTransportString(0xC0A80005, 1234));
-    EXPECT_EQ(got, want) << FirstDifference(got, want);
-}
-
-TEST(MmsCommands, ConnectFunnelWith25UnitsIsSentUnpaddedAndChunkCountRoundsDown) {
-    const Bytes transport = Cat({Ascii16("\\\\127.0.0.1\\TCP\\12345"), Zeros(2), Ascii16("00f")});
-    ASSERT_EQ(transport.size(), 50u);
-    const Bytes want = Cat({Hex("01 00 00 00  CE FA 0B B0  5E 00 00 00  4D 4D 53 20"
-                                "0B 00 00 00  02 00 00 00  EC 51 B8 1E 85 EB C1 3F"
-                                "09 00 00 00  02 00 03 00"
-                                "EF F0 F0 F0  FF FF FF FF  00 00 00 00  00 00 0A 00  02 00 00 00"),
-                            transport});
-    ASSERT_EQ(want.size(), 110u);
-    MmsCommandBuilder b = At(2);
-    const Bytes got = b.ConnectFunnel(MakeTransportString(0x7F000001, 12345));
-    EXPECT_EQ(got, want) << FirstDifference(got, want);
+// The transport string is sent as is, the blank as a zero unit; an odd
+// number of units goes unpadded and the chunk counts round down.
+TEST(MmsCommands, ConnectFunnelCarriesTheTransportString) {
+    const struct {
+        uint32_t address;
+        uint16_t port;
+        const char* path;
+        const char* head;  // TCP header and prefix, by the message's length
+        size_t size;
+    } cases[] = {
+        {0xC0A80005, 1234, "\\\\192.168.0.5\\TCP\\1234",
+         "01 00 00 00  CE FA 0B B0  60 00 00 00  4D 4D 53 20  0C 00 00 00  02 00 00 00  EC 51 B8 1E 85 EB C1 3F"
+         "0A 00 00 00  02 00 03 00",
+         112},
+        {0x7F000001, 12345, "\\\\127.0.0.1\\TCP\\12345",
+         "01 00 00 00  CE FA 0B B0  5E 00 00 00  4D 4D 53 20  0B 00 00 00  02 00 00 00  EC 51 B8 1E 85 EB C1 3F"
+         "09 00 00 00  02 00 03 00",
+         110},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const Bytes transport = Cat({Ascii16(c.path), Zeros(2), Ascii16("00f")});
+        EXPECT_EQ(MakeTransportString(c.address, c.port), transport);
+        const Bytes want = Cat({Hex(c.head), Hex("EF F0 F0 F0  FF FF FF FF  00 00 00 00  00 00 0A 00  02 00 00 00"),
+                                transport});
+        ASSERT_EQ(want.size(), c.size);
+        MmsCommandBuilder b = At(2);
+        const Bytes got = b.ConnectFunnel(MakeTransportString(c.address, c.port));
+        EXPECT_EQ(got, want) << FirstDifference(got, want);
+    }
 }
 
 TEST(MmsCommands, TransportStringLengths) {
