@@ -241,44 +241,39 @@ TEST(MmsSocket, StopInTheDataPhaseStillFinishesTheFile) {
     EXPECT_EQ(Get32(have, fp + 88), 2u);
 }
 
-TEST(MmsSocket, ServerClosingMidPacketEndsTheSessionWithAFinishedFile) {
+// The server's side going away after one packet: the file is finished as
+// a cut recording and the reason named.
+TEST(MmsSocket, ConnectionLostAfterAPacketLeavesAFinishedFile) {
     const HeaderShape shape = SampleShape();
     const Bytes p = DataPacket(1200, 0, 3100, 500);
     const Bytes whole = MediaPacket(1, 4, 0, p);
-    const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
-                              MediaPacket(0, 4, 0, p), Bytes(whole.begin(), whole.begin() + 200)});
-    ScriptedPeer peer(script, 100000, ScriptedPeer::After::Close);
-    TempFolder dir{"mms"};
-    OutputFile file;
-    ASSERT_TRUE(file.Create(dir.File("out.asf")));
-    EventLog log;
-    MmsClient client(3, {}, &log);
-    const uint32_t got = client.Record(&file, peer.Url());
-    ASSERT_TRUE(file.Close());
-    const Bytes want = ExpectedCutFile(shape, {p}, 0);
-    const Bytes have = ReadFileBytes(dir.File("out.asf"));
-    EXPECT_TRUE(have == want) << FirstDifference(have, want);
-    EXPECT_EQ(got, want.size());
-    EXPECT_EQ(log.errors, std::vector<std::string>{ClosedEarlyText(1)});
-}
-
-TEST(MmsSocket, ServerResettingTheConnectionIsReportedAsAReset) {
-    const HeaderShape shape = SampleShape();
-    const Bytes p = DataPacket(1200, 0, 3100, 500);
-    const Bytes script = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(),
-                              MediaPacket(0, 4, 0, p), ServerCommand(kPing)});
-    ScriptedPeer peer(script, 100000, ScriptedPeer::After::ResetAfterPong);
-    TempFolder dir{"mms"};
-    OutputFile file;
-    ASSERT_TRUE(file.Create(dir.File("out.asf")));
-    EventLog log;
-    MmsClient client(3, {}, &log);
-    const uint32_t got = client.Record(&file, peer.Url());
-    ASSERT_TRUE(file.Close());
-    const Bytes want = ExpectedCutFile(shape, {p}, 0);
-    EXPECT_EQ(ReadFileBytes(dir.File("out.asf")), want);
-    EXPECT_EQ(got, want.size());
-    EXPECT_EQ(log.errors, std::vector<std::string>{"connection reset by the server after 1 packet"});
+    const Bytes start = Cat({Opening(), MediaPacket(0, 2, 0x0C, AsfHeader(shape)), StartOfData(), MediaPacket(0, 4, 0, p)});
+    const struct {
+        const char* name;
+        Bytes rest;
+        ScriptedPeer::After after;
+        std::string error;
+    } cases[] = {
+        {"closed mid packet", Bytes(whole.begin(), whole.begin() + 200), ScriptedPeer::After::Close, ClosedEarlyText(1)},
+        {"reset", ServerCommand(kPing), ScriptedPeer::After::ResetAfterPong,
+         "connection reset by the server after 1 packet"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer(Cat({start, c.rest}), 100000, c.after);
+        TempFolder dir{"mms"};
+        OutputFile file;
+        ASSERT_TRUE(file.Create(dir.File("out.asf")));
+        EventLog log;
+        MmsClient client(3, {}, &log);
+        const uint32_t got = client.Record(&file, peer.Url());
+        ASSERT_TRUE(file.Close());
+        const Bytes want = ExpectedCutFile(shape, {p}, 0);
+        const Bytes have = ReadFileBytes(dir.File("out.asf"));
+        EXPECT_TRUE(have == want) << FirstDifference(have, want);
+        EXPECT_EQ(got, want.size());
+        EXPECT_EQ(log.errors, std::vector<std::string>{c.error});
+    }
 }
 
 TEST(MmsSocket, RefusedConnectionIsReported) {
