@@ -92,7 +92,6 @@ TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
     // a broken capture from hanging the suite.
     EXPECT_TRUE(sink.WaitForAddresses(wanted)) << ::testing::PrintToString(sink.Rows()) << " "
                                         << ::testing::PrintToString(sink.Names());
-    for (auto& [url, title] : sink.Names()) std::printf("detected %s \"%s\"\n", url.c_str(), title.c_str());
     detector.StopDetection();
     detector.Wait();
     server.Stop();
