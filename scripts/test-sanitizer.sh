@@ -26,8 +26,11 @@ mkdir -p "$BUILD"
 BUILD="$(cd "$BUILD" && pwd)"
 GEN=()
 if command -v ninja >/dev/null 2>&1; then GEN=(-G Ninja); fi
+# -O1 with line tables only: the sanitizers' usual level, and it compiles
+# the test suites in well under half the time -O2 -g takes.
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-  cmake -S "$ROOT" -B "$BUILD" "${GEN[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPAN_SANITIZE="$KIND" \
+  cmake -S "$ROOT" -B "$BUILD" "${GEN[@]}" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DLARKSPAN_SANITIZE="$KIND" \
     -DLARKSPAN_BUILD_GUI=OFF -DLARKSPAN_BUILD_BENCH=OFF
 fi
 cmake --build "$BUILD" --parallel "$(nproc)" --target "${TESTS[@]##*/}"
