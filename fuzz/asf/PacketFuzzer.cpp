@@ -33,6 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r == 1 && length > 0 && std::memcmp(packet, data + 6, length) != 0) __builtin_trap();
     // A rewritten one keeps its leading fields: only times and padding move.
     if (r == 0 && std::memcmp(packet, data + 6, 5) != 0) __builtin_trap();
+    // Rebasing counts from an earlier time: the send time never grows.
+    if (r == 0 && at != -1 && AsfCodec::ReadU32(packet + at) > AsfCodec::ReadU32(data + 6 + at)) __builtin_trap();
     std::free(packet);
     return 0;
 }

@@ -14,15 +14,30 @@ namespace {
 
 class CheckingSink : public larkspan::DetectionSink {
 public:
+    size_t largestFrame = 0;
+
     void AddRow(const std::string& source, const std::string& name, const std::string& recordTime) override {
-        if (source.rfind("http://", 0) != 0 && source.rfind("mms://", 0) != 0) std::abort();
         if (!name.empty() || recordTime != "0") std::abort();
-        if (source.size() > 70000) std::abort();
+        // "http://", a dotted address of at most 15 characters, then the
+        // request target: a run of one frame's bytes without blanks or
+        // control characters.
+        if (source.rfind("http://", 0) == 0) {
+            if (source.size() > 7 + 15 + largestFrame) std::abort();
+            for (size_t i = 7; i < source.size(); ++i) {
+                const unsigned char c = static_cast<unsigned char>(source[i]);
+                if (c <= 0x20 || c == 0x7F) std::abort();
+            }
+            return;
+        }
+        // "mms://", the address, '/', then a name of at most 1023 UTF-16
+        // units, at most 3 bytes of UTF-8 each.
+        if (source.rfind("mms://", 0) != 0) std::abort();
+        if (source.size() > 6 + 15 + 1 + 1023 * 3) std::abort();
     }
     int SetRowName(const std::string& url, const std::string& title, const std::string& recordTime) override {
         if (url.empty() || title.empty() || recordTime != "0") std::abort();
         // At most 1023 UTF-16 units, at most 3 bytes of UTF-8 each.
-        if (title.size() > 1023 * 3) std::abort();
+        if (title.size() > 1023 * 3 || title.find('\0') != std::string::npos) std::abort();
         return 0;
     }
 };
@@ -48,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // its end is caught.
         uint8_t* frame = static_cast<uint8_t*>(std::malloc(length ? length : 1));
         if (length) std::memcpy(frame, data + at, length);
+        if (length > sink.largestFrame) sink.largestFrame = length;
         scanner.ScanFrame(frame, length);
         std::free(frame);
         at += length;
@@ -55,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (control & 8) {
         uint8_t* buffer = static_cast<uint8_t*>(std::malloc(size - 1 ? size - 1 : 1));
         if (size > 1) std::memcpy(buffer, data + 1, size - 1);
+        if (size - 1 > sink.largestFrame) sink.largestFrame = size - 1;
         larkspan::FrameScanner other(sink, kLinks[(control & 7) % 6]);
         other.ScanCaptureBuffer(buffer, size - 1);
         std::free(buffer);

@@ -30,7 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool segmentStart = (segmentMask >> (index % 8)) & 1;
         Reader::Status s = reader.Feed(copy, n, segmentStart);
         std::free(copy);
-        if (s == Reader::Status::TitleFound && reader.Title().size() > 1023 * 3) std::abort();
+        // A title ends at its first zero unit and has at most 1023 units.
+        if (s == Reader::Status::TitleFound &&
+            (reader.Title().size() > 1023 * 3 || reader.Title().find('\0') != std::string::npos))
+            std::abort();
         if (s != Reader::Status::Searching) reader.Reset(control & 1 ? Reader::Framing::Mmsh : Reader::Framing::Mms);
         if (index % 5 == 4 && (segmentMask & 0x80)) reader.Resync();
     }
@@ -42,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t from = 0;
         larkspan::ReadContentTitle(whole, length, from, final, title);
         if (from > length) std::abort();
+        if (title.size() > 1023 * 3 || title.find('\0') != std::string::npos) std::abort();
     }
     std::free(whole);
     return 0;

@@ -1,5 +1,6 @@
 // Playlist bytes from anywhere: the parser must stay inside its fixed
-// capacities and report at most once; the classifier must cope with any text.
+// capacities, report at most once and take every entry from the text; the
+// classifier must cope with any text.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,9 @@ struct CheckingSink : larkspan::AsxSink {
     int calls = 0;
     int cutAt = -1;
     size_t inputSize = 0;
+    // The text as given when it is read byte for byte and holds no entity
+    // (no UTF-16 to convert, nothing to decode): every entry is a piece of it.
+    std::string_view plainText;
     void PlaylistCut(int kept) override {
         if (calls != 0 || cutAt >= 0) Fail("cut reported twice or after the entries");
         cutAt = kept;
@@ -40,6 +44,7 @@ struct CheckingSink : larkspan::AsxSink {
             unsigned sum = 0;
             for (char c : refs[i]) sum += static_cast<unsigned char>(c);
             touched = sum;
+            if (!plainText.empty() && plainText.find(refs[i]) == std::string_view::npos) Fail("entry not in the text");
         }
         // One entry may be the whole text (converted from UTF-16 it can grow
         // by half); a list of entries fits the pool.
@@ -58,6 +63,9 @@ struct CheckingSink : larkspan::AsxSink {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckingSink sink;
     sink.inputSize = size;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const bool utf16 = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
+    if (!utf16 && input.find('&') == std::string_view::npos) sink.plainText = input;
     larkspan::ParseAsx(data, size, sink);
 
     std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -22,7 +22,8 @@ void Check(const std::string& path, const std::string& base) {
     if (name.empty() || name == "." || name == "..") Fail("not a file name", path);
     if (name.size() > larkspan::kMaxFileNameBytes) Fail("name too long", path);
     for (char c : name)
-        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) Fail("bad character", path);
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            Fail("bad character", path);
 }
 
 }  // namespace
@@ -43,5 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string cleaned(name);
     larkspan::SanitizeFileName(cleaned);
     if (cleaned.size() != name.size()) Fail("sanitizing changed the length", cleaned);
+    if (cleaned.find_first_of(std::string_view("\\/:*?\"<>|\0", 10)) != std::string::npos)
+        Fail("sanitized name keeps a forbidden character", cleaned);
+    // A playlist entry's own name leads into the base folder too.
+    Check(larkspan::StreamOutputPath(ref, entry, "/srv/rec"), "/srv/rec");
     return 0;
 }

@@ -2,13 +2,14 @@
 // send and presentation times, padding and the counts FinishFile writes.
 // Input: 2 bytes packet size, 1 byte mode (bit 0 on-demand, bit 1 setting
 // off), then packets as [2-byte length][bytes]; whatever is left is one
-// last packet.
+// last packet. The file is kept in memory and checked afterwards.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "asf/OutputFile.h"
+#include "fuzz/MemorySink.h"
+#include "fuzz/mms/RecordedFileChecks.h"
 #include "protocols/mms/MmsClient.h"
 #include "protocols/mms/MmsTransport.h"
 
@@ -95,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Media(server, 2, 0x0C, header.data(), header.size());
     Command(server, 0x00040021);
     Command(server, 0x00040005);
+    bool packetsFit = true;
     while (size > 0) {
         size_t n = size;
         if (size >= 2) {
@@ -103,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             size -= 2;
         }
         n = std::min<size_t>(n, 65527);
+        if (n > packetSize) packetsFit = false;
         if (n > 0) Media(server, 4, 0, data, n);
         data += n;
         size -= n;
@@ -111,12 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     RecorderSettings settings;
     settings.liveContentSaveTimeInfo = (mode & 2) ? 0 : 1;
-    OutputFile file;
-    if (!file.Create("/dev/null")) return 0;
+    MemorySink file;
     MmsMemoryTransport transport(server.data(), server.size());
     transport.KeepSent(false);
     MmsClient client(1, settings, nullptr);
     client.RecordOver(transport, &file, "mms://host/live");
-    file.Close();
+    CheckRecordedFile(file, client.HeaderInfo(), server.size(), packetsFit);
     return 0;
 }

@@ -13,7 +13,7 @@ namespace larkspan {
 namespace {
 
 using testsupport::MakePacket;
-using testsupport::PayloadSpec;
+using testsupport::PayloadDescription;
 using testsupport::GetLE32;
 using testsupport::PutLE32;
 
@@ -86,7 +86,7 @@ TEST(RebasePacketTimesTest, SendAndPresentationTimesCountFromBase) {
             SCOPED_TRACE(testing::Message() << "layout 0x" << std::hex << int(layout) << std::dec << " time " << c.time
                                             << " base " << c.base);
             const bool several = layout & 1;
-            std::vector<PayloadSpec> payloads = {{c.time, 40}};
+            std::vector<PayloadDescription> payloads = {{c.time, 40}};
             if (several) payloads.push_back({c.time, 30});
             std::vector<uint8_t> p = MakePacket(layout, c.time, payloads, 500);
             testsupport::AsfPacketLayout where;
@@ -118,7 +118,7 @@ TEST(RebasePacketTimesTest, OnlyEightByteReplicatedDataCarriesATime) {
 
 TEST(RebasePacketTimesTest, FortyPayloadsAreAllRebased) {
     // The payload count takes 6 bits: 40 payloads must not be read as 8.
-    std::vector<PayloadSpec> payloads(40, PayloadSpec{7000, 4});
+    std::vector<PayloadDescription> payloads(40, PayloadDescription{7000, 4});
     std::vector<uint8_t> p = MakePacket(0x09, 7000, payloads, 1200);
     testsupport::AsfPacketLayout where;
     ASSERT_TRUE(testsupport::WalkAsfPacket(p, 1200, where));

@@ -83,7 +83,9 @@ inline std::vector<uint8_t> MakeHeader(const HeaderValues& v, size_t* fpOffset =
     return h;
 }
 
-struct PayloadSpec {
+// One payload for MakePacket: its presentation time, its size in bytes and
+// the length of its replicated data.
+struct PayloadDescription {
     uint32_t presentationTime = 0;
     uint16_t size = 16;
     uint8_t replicatedLength = 8;
@@ -100,8 +102,9 @@ constexpr uint8_t kSeveralPayloads = 0x01;
 // length byte). lengthTypes chooses packet length / padding / several
 // payloads; padding fills the packet up to packetSize. The padding bytes
 // are filled with padFill so tests can see them cleared.
-inline std::vector<uint8_t> MakePacket(uint8_t lengthTypes, uint32_t sendTime, const std::vector<PayloadSpec>& payloads,
-                                       uint32_t packetSize, uint8_t padFill = 0) {
+inline std::vector<uint8_t> MakePacket(uint8_t lengthTypes, uint32_t sendTime,
+                                       const std::vector<PayloadDescription>& payloads, uint32_t packetSize,
+                                       uint8_t padFill = 0) {
     std::vector<uint8_t> p = {0x82, 0x00, 0x00, lengthTypes, 0x5D};
     const unsigned packetLengthType = (lengthTypes >> 5) & 3;
     const unsigned paddingType = (lengthTypes >> 3) & 3;
