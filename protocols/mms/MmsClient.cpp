@@ -88,9 +88,9 @@ void MmsClient::BeginRecording(ByteSink* file, const std::string& url) {
     packetCount_ = 0;
     dataBytes_ = 0;
     startOffset_ = file ? file->Position() : 0;
-    onDisk_ = WriteMark();
-    onDisk_.end = startOffset_;
-    unconfirmed_.clear();
+    PacketMark start;
+    start.end = startOffset_;
+    written_.Reset(start);
 }
 
 uint32_t MmsClient::Record(ByteSink* file, const std::string& url) {
@@ -456,21 +456,12 @@ bool MmsClient::WriteToFile(const uint8_t* data, size_t length) {
 }
 
 void MmsClient::MarkWritten() {
-    WriteMark mark;
+    PacketMark mark;
     mark.end = startOffset_ + bytesWritten_;
     mark.packets = packetCount_;
     mark.dataBytes = dataBytes_;
     mark.largestSendTime = largestSendTime_;
-    unconfirmed_.push_back(mark);
-    // The file writes behind: a full disk may show only some packets later.
-    // A flush now and then bounds what has to be remembered until then.
-    if (mark.end - onDisk_.end < kConfirmEvery) return;
-    if (file_->Flush()) {
-        onDisk_ = mark;
-        unconfirmed_.clear();
-    } else {
-        OnWriteFailed();
-    }
+    if (!written_.Add(mark, *file_)) OnWriteFailed();
 }
 
 void MmsClient::OnWriteFailed() {
@@ -481,14 +472,7 @@ void MmsClient::OnWriteFailed() {
 
     // After a failed write the position is where the file really ends: keep
     // what lies whole before it and cut off the torn packet.
-    const uint64_t end = file_->Position();
-    WriteMark keep = onDisk_;
-    for (const WriteMark& mark : unconfirmed_) {
-        if (mark.end > end) break;
-        keep = mark;
-    }
-    unconfirmed_.clear();
-    file_->Truncate(keep.end);
+    const PacketMark keep = written_.CutToWhole(*file_);
     bytesWritten_ = keep.end - startOffset_;
     packetCount_ = keep.packets;
     dataBytes_ = keep.dataBytes;

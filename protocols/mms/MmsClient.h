@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "asf/AsfHeaderInfo.h"
+#include "asf/WrittenPackets.h"
 #include "protocols/RecordEventSink.h"
 #include "protocols/mms/MmsCommands.h"
 #include "protocols/mms/MmsSocket.h"
@@ -36,7 +37,6 @@ public:
     // Packets of an incarnation we did not ask for are skipped; this many in
     // a row, with nothing of ours between them, is junk rather than a stream.
     static constexpr uint32_t kMaxForeignPackets = 32;
-    static constexpr uint64_t kConfirmEvery = 1024 * 1024;       // bytes between checks that writes reached the disk
 
     MmsClient(uint16_t jobNumber, RecorderSettings settings, RecordEventSink* sink);
     ~MmsClient();
@@ -68,14 +68,6 @@ public:
     uint64_t DataBytes() const { return dataBytes_; }
 
 private:
-    // What the file holds up to the end of a data packet (or of the header).
-    struct WriteMark {
-        uint64_t end = 0;  // file position after it
-        uint32_t packets = 0;
-        uint64_t dataBytes = 0;
-        uint32_t largestSendTime = 0;
-    };
-
     void BeginRecording(ByteSink* file, const std::string& url);
     bool OpenConnection(const std::string& host, uint16_t port, MmsSocket& socket);
     void RunSession(MmsTransport& transport, const std::string& fileNamePathAndQuery);
@@ -100,8 +92,8 @@ private:
     bool OnDataPacket(const uint8_t* prefix, uint8_t* payload, size_t length);
 
     bool WriteToFile(const uint8_t* data, size_t length);
-    // Remembers what the file holds now; every kConfirmEvery bytes, makes
-    // sure it reached the disk.
+    // Remembers what the file holds now; now and then makes sure it reached
+    // the disk.
     void MarkWritten();
     // A write failed: cuts the file back to its last whole packet, counts
     // only what is left and reports the system's reason.
@@ -133,8 +125,7 @@ private:
     bool limitReached_ = false;
     bool writeFailed_ = false;
     uint64_t startOffset_ = 0;        // file position where this recording began
-    WriteMark onDisk_;                // known to be on the disk
-    std::vector<WriteMark> unconfirmed_;  // written since, in order, not yet known to be on the disk
+    WrittenPackets written_;          // what reached the disk, packet by packet
     uint64_t bytesWritten_ = 0;
     bool haveBaseSendTime_ = false;
     uint32_t baseSendTime_ = 0;

@@ -206,9 +206,8 @@ uint32_t MmshClient::Run(ByteSink* file, const std::string& url, Purpose purpose
     haveDataStart_ = false;
     endOfStream_ = false;
     dataStart_ = 0;
-    written_ = WriteMark();
-    onDisk_ = WriteMark();
-    unconfirmed_.clear();
+    written_ = PacketMark();
+    marks_.Reset(written_);
     pending_ = PendingHead();
 
     UrlParts parts;
@@ -508,10 +507,9 @@ uint64_t MmshClient::ReadHeaderChunk(ByteSource& body, const uint8_t* head, Byte
         dataStart_ = file->Position();
         haveDataStart_ = true;
         endOfStream_ = false;
-        written_ = WriteMark();
+        written_ = PacketMark();
         written_.end = dataStart_;
-        onDisk_ = written_;
-        unconfirmed_.clear();
+        marks_.Reset(written_);
     }
     return bytesReceived_;
 }
@@ -554,16 +552,7 @@ bool MmshClient::PadOut(ByteSink* file, size_t count) {
 }
 
 void MmshClient::MarkWritten(ByteSink* file) {
-    unconfirmed_.push_back(written_);
-    // The file writes behind: a full disk may show only some packets later.
-    // A flush now and then bounds what has to be remembered until then.
-    if (written_.end - onDisk_.end < kConfirmEvery) return;
-    if (file->Flush()) {
-        onDisk_ = written_;
-        unconfirmed_.clear();
-    } else {
-        OnWriteFailed(file);
-    }
+    if (!marks_.Add(written_, *file)) OnWriteFailed(file);
 }
 
 void MmshClient::OnWriteFailed(ByteSink* file) {
@@ -574,21 +563,13 @@ void MmshClient::OnWriteFailed(ByteSink* file) {
     // After a failed write the position is where the file really ends: keep
     // the whole packets before it and cut off a torn one, so a player never
     // meets it and the header rewrite counts only what is there.
-    const uint64_t end = file->Position();
-    if (end < dataStart_) {
+    if (file->Position() < dataStart_) {
         // Not even the header is whole: there is nothing to describe.
         haveDataStart_ = false;
-        unconfirmed_.clear();
+        marks_.Reset(PacketMark());
         return;
     }
-    WriteMark keep = onDisk_;
-    for (const WriteMark& mark : unconfirmed_) {
-        if (mark.end > end) break;
-        keep = mark;
-    }
-    unconfirmed_.clear();
-    written_ = keep;
-    if (keep.end != end) file->Truncate(keep.end);
+    written_ = marks_.CutToWhole(*file);
 }
 
 uint64_t MmshClient::ReadDataChunks(ByteSource& body, ByteSink* file) {

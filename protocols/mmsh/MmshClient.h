@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "asf/AsfHeaderInfo.h"
+#include "asf/WrittenPackets.h"
 #include "protocols/RecordEventSink.h"
 #include "protocols/WakeSignal.h"
 #include "protocols/mmsh/ByteSource.h"
@@ -45,7 +46,6 @@ public:
     // Times the user is asked for credentials in one exchange.
     static constexpr int kMaxCredentialPrompts = 3;
     // Bytes of data packets between checks that the writes reached the disk.
-    static constexpr uint64_t kConfirmEvery = 1024 * 1024;
 
     // Framing of the last response body.
     static constexpr int kFramingNone = 0;
@@ -123,14 +123,6 @@ public:
     uint32_t LargestSendTime() const { return written_.largestSendTime; }
 
 private:
-    // What the file holds up to the end of a data packet (or of the header).
-    struct WriteMark {
-        uint64_t end = 0;  // file position after it
-        uint32_t packets = 0;
-        uint64_t dataBytes = 0;  // padding included
-        uint32_t largestSendTime = 0;
-    };
-
     struct PendingHead {
         bool valid = false;
         uint8_t bytes[kChunkHeadSize] = {};
@@ -154,8 +146,8 @@ private:
     bool SkipPayload(ByteSource& body, size_t length, ReadStatus& status);
     bool WriteOut(ByteSink* file, const void* data, size_t size);
     bool PadOut(ByteSink* file, size_t count);
-    // Remembers what the file holds after a data packet; every kConfirmEvery
-    // bytes, makes sure it reached the disk.
+    // Remembers what the file holds after a data packet; now and then makes
+    // sure it reached the disk.
     void MarkWritten(ByteSink* file);
     // Reports a failed write with the system's reason, cuts a torn last
     // packet off the file and counts only the packets left.
@@ -193,9 +185,8 @@ private:
     uint64_t dataStart_ = 0;         // where the first data packet goes in the file
     bool haveDataStart_ = false;     // the play exchange's header was written whole
     bool endOfStream_ = false;       // the play exchange ended with $E
-    WriteMark written_;              // the file so far
-    WriteMark onDisk_;               // known to be on the disk
-    std::vector<WriteMark> unconfirmed_;  // written since, in order, not yet known to be on the disk
+    PacketMark written_;             // the file so far
+    WrittenPackets marks_;           // what reached the disk, packet by packet
     PendingHead pending_;
     uint64_t bodyLimit_ = 0;     // bytes the body may hold (content length), or the maximum
     uint64_t bodyConsumed_ = 0;  // bytes of the body read so far by the header reader
