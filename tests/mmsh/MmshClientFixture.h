@@ -13,6 +13,7 @@
 #include "protocols/mmsh/MmshClient.h"
 #include "tests/mmsh/MmshTestUtil.h"
 #include "tests/support/AsfFileParts.h"
+#include "tests/support/RecordedFiles.h"
 #include "tests/support/Samples.h"
 #include "tools/server/LoopbackServer.h"
 
@@ -53,25 +54,8 @@ enum class StreamEnd {
 // counts, durations and Data Object size of the packets it holds.
 inline std::vector<uint8_t> ExpectedRecording(const AsfFileParts& parts, size_t packets = SIZE_MAX,
                                               StreamEnd end = StreamEnd::Early) {
-    if (packets >= parts.packets.size()) end = StreamEnd::Reached;
-    std::vector<uint8_t> out = parts.header;
-    uint32_t largest = 0;
-    size_t n = 0;
-    for (; n < parts.packets.size() && n < packets; ++n) {
-        Append(out, parts.packets[n]);
-        largest = std::max(largest, SendTimeOf(parts.packets[n], parts.packetSize));
-    }
-    const size_t fp = parts.filePropertiesOffset;
-    testsupport::PutLE64(out, fp + 40, out.size());
-    if (end == StreamEnd::Early) {
-        const uint64_t preroll = testsupport::GetLE64(out, fp + 80);
-        testsupport::PutLE64(out, fp + 56, n);
-        testsupport::PutLE64(out, fp + 64, (largest + preroll) * 10000);
-        testsupport::PutLE64(out, fp + 72, uint64_t(largest) * 10000);
-        testsupport::PutLE64(out, parts.dataObjectOffset + 16, 50 + uint64_t(n) * parts.packetSize);
-        testsupport::PutLE32(out, parts.dataObjectOffset + 40, uint32_t(n));
-    }
-    return out;
+    const size_t n = std::min(packets, parts.packets.size());
+    return testsupport::RecordedFile(parts, n, end == StreamEnd::Early && n < parts.packets.size());
 }
 
 class MmshClientTest : public ::testing::Test {

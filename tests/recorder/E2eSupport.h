@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "tests/support/AsfFileParts.h"
+#include "tests/support/RecordedFiles.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WellKnownPortsLock.h"
 #include "tools/server/LoopbackServer.h"
@@ -56,52 +57,10 @@ inline uint64_t SizeOf(const std::string& path) {
     return ec ? 0 : n;
 }
 
-// File Size in the File Properties object: 16-byte GUID, 8-byte size,
-// 16-byte file id, then the field.
-inline constexpr size_t kFilePropertiesFileSize = 40;
+using testsupport::kFilePropertiesFileSize;
 
-// The first `count` packets as the server sends them: its header, then each
-// packet whole (what goes to standard output, which cannot be rewritten).
-inline Bytes HeaderAndPackets(const testsupport::AsfFileParts& parts, size_t count) {
-    Bytes out = parts.header;
-    for (size_t i = 0; i < count && i < parts.packets.size(); ++i)
-        out.insert(out.end(), parts.packets[i].begin(), parts.packets[i].end());
-    return out;
-}
-inline Bytes HeaderAndPackets(const testsupport::AsfFileParts& parts) {
-    return HeaderAndPackets(parts, parts.packets.size());
-}
-
-// What a recording file of the first `count` packets holds, over either
-// protocol: the server's header with File Size set to the file's length,
-// then the packets. A recording that ended early (before the server's end
-// of stream: always so with fewer packets than the stream has) also has the
-// header give their count, durations and size.
-inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count, bool endedEarly) {
-    Bytes out = HeaderAndPackets(parts, count);
-    const size_t n = std::min(count, parts.packets.size());
-    const size_t fp = parts.filePropertiesOffset;
-    testsupport::PutLE64(out, fp + kFilePropertiesFileSize, out.size());
-    if (endedEarly) {
-        uint32_t largest = 0;
-        for (size_t i = 0; i < n; ++i) {
-            testsupport::AsfPacketLayout layout;
-            if (testsupport::WalkAsfPacket(parts.packets[i], parts.packetSize, layout))
-                largest = std::max(largest, testsupport::GetLE32(parts.packets[i], layout.sendTimeOffset));
-        }
-        const uint64_t preroll = testsupport::GetLE64(out, fp + 80);
-        testsupport::PutLE64(out, fp + 56, n);
-        testsupport::PutLE64(out, fp + 64, (largest + preroll) * 10000);
-        testsupport::PutLE64(out, fp + 72, uint64_t(largest) * 10000);
-        testsupport::PutLE64(out, parts.dataObjectOffset + 16, 50 + uint64_t(n) * parts.packetSize);
-        testsupport::PutLE32(out, parts.dataObjectOffset + 40, uint32_t(n));
-    }
-    return out;
-}
-inline Bytes RecordedFile(const testsupport::AsfFileParts& parts, size_t count) {
-    return RecordedFile(parts, count, count < parts.packets.size());
-}
-inline Bytes RecordedFile(const testsupport::AsfFileParts& parts) { return RecordedFile(parts, parts.packets.size()); }
+using testsupport::HeaderAndPackets;
+using testsupport::RecordedFile;
 
 using testsupport::FirstDifference;
 

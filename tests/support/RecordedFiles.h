@@ -1,0 +1,59 @@
+#pragma once
+// What a recording of a sample stream must leave: the server's header and
+// packets, with the header fields a finished recording rewrites.
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "tests/support/AsfFileParts.h"
+
+namespace larkspan::testsupport {
+
+// File Size in the File Properties object: 16-byte GUID, 8-byte size,
+// 16-byte file id, then the field.
+inline constexpr size_t kFilePropertiesFileSize = 40;
+
+// The first `count` packets as the server sends them: its header, then each
+// packet whole (what goes to standard output, which cannot be rewritten).
+inline std::vector<uint8_t> HeaderAndPackets(const AsfFileParts& parts, size_t count) {
+    std::vector<uint8_t> out = parts.header;
+    for (size_t i = 0; i < count && i < parts.packets.size(); ++i)
+        out.insert(out.end(), parts.packets[i].begin(), parts.packets[i].end());
+    return out;
+}
+inline std::vector<uint8_t> HeaderAndPackets(const AsfFileParts& parts) {
+    return HeaderAndPackets(parts, parts.packets.size());
+}
+
+// What a recording file of the first `count` packets holds, over either
+// protocol: the server's header with File Size set to the file's length,
+// then the packets. A recording that ended early (before the server's end
+// of stream: always so with fewer packets than the stream has) also has the
+// header give their count, durations and size.
+inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts, size_t count, bool endedEarly) {
+    std::vector<uint8_t> out = HeaderAndPackets(parts, count);
+    const size_t n = std::min(count, parts.packets.size());
+    const size_t fp = parts.filePropertiesOffset;
+    PutLE64(out, fp + kFilePropertiesFileSize, out.size());
+    if (endedEarly) {
+        uint32_t largest = 0;
+        for (size_t i = 0; i < n; ++i) {
+            AsfPacketLayout layout;
+            if (WalkAsfPacket(parts.packets[i], parts.packetSize, layout))
+                largest = std::max(largest, GetLE32(parts.packets[i], layout.sendTimeOffset));
+        }
+        const uint64_t preroll = GetLE64(out, fp + 80);
+        PutLE64(out, fp + 56, n);
+        PutLE64(out, fp + 64, (largest + preroll) * 10000);
+        PutLE64(out, fp + 72, uint64_t(largest) * 10000);
+        PutLE64(out, parts.dataObjectOffset + 16, 50 + uint64_t(n) * parts.packetSize);
+        PutLE32(out, parts.dataObjectOffset + 40, uint32_t(n));
+    }
+    return out;
+}
+inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts, size_t count) {
+    return RecordedFile(parts, count, count < parts.packets.size());
+}
+inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts) { return RecordedFile(parts, parts.packets.size()); }
+
+}  // namespace larkspan::testsupport
