@@ -15,16 +15,16 @@ TEST(SkinSheets, EveryPieceLiesInsideItsSheetAtBothScales)
 {
     for (int scale : {1, 2}) {
         const Skin skin(scale);
-        for (const SkinSheetSpec& spec : skinSheets()) {
-            SCOPED_TRACE(std::string(spec.name) + " at " + std::to_string(scale) + "x");
-            const QPixmap sheet = skin.sheet(QLatin1String(spec.name));
+        for (const SkinSheetEntry& entry : skinSheets()) {
+            SCOPED_TRACE(std::string(entry.name) + " at " + std::to_string(scale) + "x");
+            const QPixmap sheet = skin.sheet(QLatin1String(entry.name));
             ASSERT_FALSE(sheet.isNull());
-            EXPECT_EQ(sheet.size(), QSize(spec.width * scale, spec.height * scale));
+            EXPECT_EQ(sheet.size(), QSize(entry.width * scale, entry.height * scale));
         }
-        for (const SkinPieceSpec& spec : skinPieces()) {
-            SCOPED_TRACE(std::string(spec.name) + " at " + std::to_string(scale) + "x");
-            const SkinPiece piece = skin.piece(QLatin1String(spec.name));
-            ASSERT_EQ(piece.sheet, QLatin1String(spec.sheet));
+        for (const SkinPieceEntry& entry : skinPieces()) {
+            SCOPED_TRACE(std::string(entry.name) + " at " + std::to_string(scale) + "x");
+            const SkinPiece piece = skin.piece(QLatin1String(entry.name));
+            ASSERT_EQ(piece.sheet, QLatin1String(entry.sheet));
             const QRect device(piece.source.topLeft() * scale, piece.source.size() * scale);
             EXPECT_FALSE(device.isEmpty());
             EXPECT_TRUE(QRect(QPoint(0, 0), skin.sheet(piece.sheet).size()).contains(device));

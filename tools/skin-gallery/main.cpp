@@ -235,34 +235,34 @@ protected:
         p.setFont(font);
         int x = 0, y = 0, rowHeight = 0;
         for (const char* name : kOrder) {
-            const SkinSheetSpec* spec = findSkinSheet(name);
-            if (spec->height > 200) {
-                drawSheet(p, *spec, QPoint(kFlowWidth + 10, 0));
+            const SkinSheetEntry* entry = findSkinSheet(name);
+            if (entry->height > 200) {
+                drawSheet(p, *entry, QPoint(kFlowWidth + 10, 0));
                 continue;
             }
-            const int cellWidth = std::max(spec->width, 96) + 14;
+            const int cellWidth = std::max(entry->width, 96) + 14;
             if (x + cellWidth > kFlowWidth) {
                 x = 0;
                 y += rowHeight + 8;
                 rowHeight = 0;
             }
-            drawSheet(p, *spec, QPoint(x, y));
+            drawSheet(p, *entry, QPoint(x, y));
             x += cellWidth;
-            rowHeight = std::max(rowHeight, spec->height + 15);
+            rowHeight = std::max(rowHeight, entry->height + 15);
         }
     }
 
 private:
     static constexpr int kFlowWidth = 790;
 
-    void drawSheet(QPainter& p, const SkinSheetSpec& spec, QPoint at)
+    void drawSheet(QPainter& p, const SkinSheetEntry& entry, QPoint at)
     {
         p.setPen(QColor(0x7d, 0x8a, 0x99));
         p.drawText(QRect(at.x(), at.y(), 120, 13), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::fromLatin1(spec.name).remove(QStringLiteral("button-")));
-        const QRect area(at.x(), at.y() + 15, spec.width, spec.height);
+                   QString::fromLatin1(entry.name).remove(QStringLiteral("button-")));
+        const QRect area(at.x(), at.y() + 15, entry.width, entry.height);
         p.fillRect(area.adjusted(-1, -1, 1, 1), QColor(0x1a, 0x1f, 0x26));
-        p.drawPixmap(area.topLeft(), m_skin.sheet(QLatin1String(spec.name)));
+        p.drawPixmap(area.topLeft(), m_skin.sheet(QLatin1String(entry.name)));
     }
 
     Skin& m_skin;

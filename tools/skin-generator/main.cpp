@@ -23,9 +23,9 @@ namespace {
 
 constexpr int kDotsPerMeter = 3780; // 96 dots per inch
 
-QImage paintSheet(const larkspan::SkinSheetSpec& spec, int scale, bool* known)
+QImage paintSheet(const larkspan::SkinSheetEntry& entry, int scale, bool* known)
 {
-    QImage image(spec.width * scale, spec.height * scale, QImage::Format_ARGB32_Premultiplied);
+    QImage image(entry.width * scale, entry.height * scale, QImage::Format_ARGB32_Premultiplied);
     image.setDotsPerMeterX(kDotsPerMeter);
     image.setDotsPerMeterY(kDotsPerMeter);
     image.fill(Qt::transparent);
@@ -33,10 +33,10 @@ QImage paintSheet(const larkspan::SkinSheetSpec& spec, int scale, bool* known)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.scale(scale, scale);
-    const QString name = QLatin1String(spec.name);
-    const int cell = spec.height;
+    const QString name = QLatin1String(entry.name);
+    const int cell = entry.height;
     *known = larkspan::art::paintButtonStrip(painter, name, cell) ||
-             larkspan::art::paintPanelSheet(painter, name, spec.width, spec.height);
+             larkspan::art::paintPanelSheet(painter, name, entry.width, entry.height);
     painter.end();
     if (name == QLatin1String("seek-thumb"))
         larkspan::art::applyColourKey(image, qRgb(255, 0, 0));
@@ -60,16 +60,16 @@ int main(int argc, char** argv)
         return 1;
     }
     QStringList files;
-    for (const larkspan::SkinSheetSpec& spec : larkspan::skinSheets()) {
+    for (const larkspan::SkinSheetEntry& entry : larkspan::skinSheets()) {
         for (int scale : {1, 2}) {
             bool known = false;
-            const QImage image = paintSheet(spec, scale, &known);
+            const QImage image = paintSheet(entry, scale, &known);
             if (!known) {
-                std::fprintf(stderr, "skin-generator: no painter for sheet %s\n", spec.name);
+                std::fprintf(stderr, "skin-generator: no painter for sheet %s\n", entry.name);
                 return 1;
             }
             const QString file =
-                QLatin1String(spec.name) + (scale == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
+                QLatin1String(entry.name) + (scale == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
             if (!image.save(out.filePath(file), "PNG")) {
                 std::fprintf(stderr, "skin-generator: cannot write %s\n", qPrintable(out.filePath(file)));
                 return 1;

@@ -13,9 +13,9 @@ namespace larkspan {
 Skin::Skin(int scale, QObject* parent) : QObject(parent), m_scale(scale >= 2 ? 2 : 1)
 {
     initialiseSkinResources();
-    for (const SkinPieceSpec& spec : skinPieces())
-        m_pieces.insert(QLatin1String(spec.name),
-                        {QLatin1String(spec.sheet), QRect(spec.x, spec.y, spec.width, spec.height)});
+    for (const SkinPieceEntry& entry : skinPieces())
+        m_pieces.insert(QLatin1String(entry.name),
+                        {QLatin1String(entry.sheet), QRect(entry.x, entry.y, entry.width, entry.height)});
     load();
 }
 
@@ -35,10 +35,10 @@ void Skin::load()
 {
     m_sheets.clear();
     const QString suffix = m_scale == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png");
-    for (const SkinSheetSpec& spec : skinSheets()) {
-        QPixmap pixmap(QStringLiteral(":/skin/") + QLatin1String(spec.name) + suffix);
+    for (const SkinSheetEntry& entry : skinSheets()) {
+        QPixmap pixmap(QStringLiteral(":/skin/") + QLatin1String(entry.name) + suffix);
         pixmap.setDevicePixelRatio(m_scale);
-        m_sheets.insert(QLatin1String(spec.name), pixmap);
+        m_sheets.insert(QLatin1String(entry.name), pixmap);
     }
 }
 

@@ -14,7 +14,7 @@ namespace {
         {sheet ".disabled", sheet, 3 * (size), 0, size, size},       \
         {sheet ".latched-hover", sheet, 2 * (size), 0, size, size}
 
-constexpr SkinSheetSpec kSheets[] = {
+constexpr SkinSheetEntry kSheets[] = {
     {"main-background", 275, 116},
     {"list-frame", 30, 30},
     {"banner", 275, 27},
@@ -41,7 +41,7 @@ constexpr SkinSheetSpec kSheets[] = {
     {"button-repeat", 96, 24},
 };
 
-constexpr SkinPieceSpec kPieces[] = {
+constexpr SkinPieceEntry kPieces[] = {
     {"main-background.full", "main-background", 0, 0, 275, 116},
     // The list window's frame: bands stretched along the window's edges.
     {"list-frame.top", "list-frame", 0, 0, 30, 6},
@@ -110,13 +110,13 @@ constexpr SkinPieceSpec kPieces[] = {
 
 } // namespace
 
-std::span<const SkinSheetSpec> skinSheets() { return kSheets; }
+std::span<const SkinSheetEntry> skinSheets() { return kSheets; }
 
-std::span<const SkinPieceSpec> skinPieces() { return kPieces; }
+std::span<const SkinPieceEntry> skinPieces() { return kPieces; }
 
-const SkinSheetSpec* findSkinSheet(const char* name)
+const SkinSheetEntry* findSkinSheet(const char* name)
 {
-    for (const SkinSheetSpec& sheet : kSheets) {
+    for (const SkinSheetEntry& sheet : kSheets) {
         if (std::strcmp(sheet.name, name) == 0)
             return &sheet;
     }

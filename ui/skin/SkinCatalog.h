@@ -11,13 +11,13 @@
 
 namespace larkspan {
 
-struct SkinSheetSpec {
+struct SkinSheetEntry {
     const char* name; // file name in res/skin without ".png"
     int width;
     int height;
 };
 
-struct SkinPieceSpec {
+struct SkinPieceEntry {
     const char* name; // "<sheet>.<part>"
     const char* sheet;
     int x;
@@ -26,10 +26,10 @@ struct SkinPieceSpec {
     int height;
 };
 
-std::span<const SkinSheetSpec> skinSheets();
-std::span<const SkinPieceSpec> skinPieces();
+std::span<const SkinSheetEntry> skinSheets();
+std::span<const SkinPieceEntry> skinPieces();
 
 // The sheet of that name, or nullptr.
-const SkinSheetSpec* findSkinSheet(const char* name);
+const SkinSheetEntry* findSkinSheet(const char* name);
 
 } // namespace larkspan
