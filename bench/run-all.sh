@@ -3,10 +3,12 @@
 # and prints their tables, then one summary table. Run by hand; nothing here
 # is part of the test suite.
 #
-#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups]     (default: all four)
+#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups] [meter]     (default: all five)
 #
 # Environment:
 #   LARKSPAN_BENCH_BUILD  build folder (default: build-bench beside this repo's sources)
+#   LARKSPAN_BENCH_UI_BUILD  build folder with the desktop widgets, for meter (default: that folder + "-ui")
+#   METER_SECONDS         how long the meter runs at its fastest speed (default 10)
 #   BENCH_RUNS            fast runs per client (default 5)
 #   BENCH_JOBS            recordings at once in the soak (default 50)
 #   BENCH_OUT_DIR         where the fast runs write their recordings (default: the work folder)
@@ -18,7 +20,8 @@ WORK="$BUILD/bench-work"
 RUNS="${BENCH_RUNS:-5}"
 JOBS="${BENCH_JOBS:-50}"
 WHICH=("$@")
-[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups)
+[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups meter)
+UI_BUILD="${LARKSPAN_BENCH_UI_BUILD:-$BUILD-ui}"
 
 for tool in cmake ninja ffmpeg; do
   command -v "$tool" >/dev/null || { echo "run-all.sh: $tool is needed" >&2; exit 1; }
@@ -29,6 +32,17 @@ if [ ! -f "$BUILD/build.ninja" ]; then
 fi
 cmake --build "$BUILD" -j2 --target larkspan-rec larkspan-testserver bench_worker_rec \
   bench_mmsh_record bench_mms_record bench_soak bench_wakeups
+
+# The meter needs the Qt widgets, which the recording benches' build leaves out.
+for bench in "${WHICH[@]}"; do
+  if [ "$bench" = meter ]; then
+    if [ ! -f "$UI_BUILD/build.ninja" ]; then
+      cmake -S "$ROOT" -B "$UI_BUILD" -G Ninja -DLARKSPAN_BUILD_GUI=ON -DLARKSPAN_BUILD_TESTS=OFF \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    cmake --build "$UI_BUILD" -j2 --target bench_meter
+  fi
+done
 
 echo "== samples (cached in $DATA)"
 "$ROOT/scripts/make-samples.sh" "$DATA"
@@ -51,7 +65,8 @@ for bench in "${WHICH[@]}"; do
     soak) "$BUILD/bench/soak/bench_soak" --sample "$DATA/clip.asf" --jobs "$JOBS" --work "$WORK" \
             --summary "$SUMMARY" || status=1 ;;
     wakeups) "$BUILD/bench/wakeups/bench_wakeups" --sample "$DATA/clip.asf" --summary "$SUMMARY" || status=1 ;;
-    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups)" >&2; exit 2 ;;
+    meter) "$UI_BUILD/bench/meter/bench_meter" --seconds "${METER_SECONDS:-10}" --summary "$SUMMARY" || status=1 ;;
+    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups, meter)" >&2; exit 2 ;;
   esac
 done
 
