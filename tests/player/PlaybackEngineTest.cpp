@@ -177,13 +177,13 @@ TEST_F(PlaybackEngineTest, MuteAndVolumeCarryOverToTheNextMedium) {
 }
 
 TEST_F(PlaybackEngineTest, CaptionsBesideTheMediumArriveInOrder) {
-    // A dot in the folder's name and two in the file's: the caption file is
-    // the file name up to its last dot.
+    // A dot in the folder's name only: the caption file is the whole file
+    // name with ".smi", in that folder.
     testsupport::TempFolder folder("captions");
     std::filesystem::create_directory(folder.Dir() / "my.media");
-    const std::string medium = folder.File("my.media/talk.v1.asf");
+    const std::string medium = folder.File("my.media/talk");
     std::filesystem::copy_file(Sample("audio.asf"), medium);
-    std::ofstream(folder.File("my.media/talk.v1.smi"))
+    std::ofstream(folder.File("my.media/talk.smi"))
         << "<SAMI><HEAD><TITLE>t</TITLE></HEAD><BODY>\n"
            "<SYNC Start=200><P Class=ENCC>first</P>\n"
            "<SYNC Start=500><P Class=ENCC>second line</P>\n"
