@@ -3,7 +3,7 @@
 # and prints their tables, then one summary table. Run by hand; nothing here
 # is part of the test suite.
 #
-#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups]     (default: all four)
+#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups] [playback]     (default: all five)
 #
 # Environment:
 #   LARKSPAN_BENCH_BUILD  build folder (default: build-bench beside this repo's sources)
@@ -18,7 +18,7 @@ WORK="$BUILD/bench-work"
 RUNS="${BENCH_RUNS:-5}"
 JOBS="${BENCH_JOBS:-50}"
 WHICH=("$@")
-[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups)
+[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups playback)
 
 for tool in cmake ninja ffmpeg; do
   command -v "$tool" >/dev/null || { echo "run-all.sh: $tool is needed" >&2; exit 1; }
@@ -29,6 +29,12 @@ if [ ! -f "$BUILD/build.ninja" ]; then
 fi
 cmake --build "$BUILD" -j2 --target larkspan-rec larkspan-testserver bench_worker_rec \
   bench_mmsh_record bench_mms_record bench_soak bench_wakeups
+# The player's bench needs the Qt and GStreamer side, which the build above
+# leaves out: switched on only when it is asked for.
+if [[ " ${WHICH[*]} " == *" playback "* ]]; then
+  cmake -S "$ROOT" -B "$BUILD" -DLARKSPAN_BUILD_GUI=ON >/dev/null
+  cmake --build "$BUILD" -j2 --target bench_playback_start
+fi
 
 echo "== samples (cached in $DATA)"
 "$ROOT/scripts/make-samples.sh" "$DATA"
@@ -51,7 +57,9 @@ for bench in "${WHICH[@]}"; do
     soak) "$BUILD/bench/soak/bench_soak" --sample "$DATA/clip.asf" --jobs "$JOBS" --work "$WORK" \
             --summary "$SUMMARY" || status=1 ;;
     wakeups) "$BUILD/bench/wakeups/bench_wakeups" --sample "$DATA/clip.asf" --summary "$SUMMARY" || status=1 ;;
-    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups)" >&2; exit 2 ;;
+    playback) "$BUILD/bench/playback/bench_playback_start" --sample "$DATA/clip.asf" --summary "$SUMMARY" \
+                || status=1 ;;
+    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups, playback)" >&2; exit 2 ;;
   esac
 done
 
