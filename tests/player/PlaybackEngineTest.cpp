@@ -287,5 +287,28 @@ TEST_F(PlaybackEngineTest, StreamsPlayThroughTheRecordersClients) {
     }
 }
 
+TEST_F(PlaybackEngineTest, AWebFileTheClientsRefuseIsReadDirectly) {
+    // One second of 8 kHz 16-bit mono silence as a WAV file: not ASF, so the
+    // stream clients take nothing of it.
+    auto le = [](std::vector<uint8_t>& out, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    std::vector<uint8_t> wav = {'R', 'I', 'F', 'F'};
+    le(wav, 36 + 16000, 4);
+    for (char c : std::string("WAVEfmt ")) wav.push_back(static_cast<uint8_t>(c));
+    for (auto [v, n] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {8000u, 4}, {16000u, 4}, {2u, 2}, {16u, 2}}) le(wav, v, n);
+    for (char c : std::string("data")) wav.push_back(static_cast<uint8_t>(c));
+    le(wav, 16000, 4);
+    wav.resize(wav.size() + 16000, 0);
+    LoopbackServer server;
+    server.ServeBody("tone.wav", wav, "audio/x-wav");
+    ASSERT_TRUE(server.StartMmsh());
+    PlaybackEngine engine(TestOptions(true));
+    Watch watch(engine);
+    ASSERT_TRUE(OpenAndWait(engine, watch, server.MmshUrl("tone.wav")));
+    EXPECT_FALSE(engine.IsClientStream());
+    EXPECT_EQ(1.0, engine.Duration());
+}
+
 }  // namespace
 }  // namespace larkspan

@@ -217,11 +217,16 @@ PlaybackEngine::~PlaybackEngine() { Close(); }
 
 bool PlaybackEngine::Open(const std::string& address) {
     Close();
+    clientFailure_.clear();
+    return OpenPipeline(address, PlaysThroughStreamClient(address));
+}
+
+bool PlaybackEngine::OpenPipeline(const std::string& address, bool throughClient) {
     auto p = std::make_unique<Pipeline>();
     p->engine = this;
     p->generation = ++generation_;
     p->address = address;
-    p->throughClient = PlaysThroughStreamClient(address);
+    p->throughClient = throughClient;
     p->playbin = MakeElement("playbin", nullptr);
     if (!p->playbin) return false;
     gst_object_ref_sink(p->playbin);
@@ -357,6 +362,16 @@ void PlaybackEngine::HandleBusNews(std::uint64_t generation, BusNews news, const
         }
         return;
     case BusNews::Error:
+        if (openPending_ && pipeline_->throughClient && IsHttpAddress(pipeline_->address)) {
+            // Neither stream client got anything from an http: address: it
+            // may be a plain file on a web server, which GStreamer reads
+            // itself.
+            const std::string address = pipeline_->address;
+            clientFailure_ = text;
+            Close();
+            if (!OpenPipeline(address, false)) emit openFailed(clientFailure_);
+            return;
+        }
         // The first error of a medium ends it; the ones that follow from it
         // say nothing new.
         failed_ = true;
@@ -366,7 +381,7 @@ void PlaybackEngine::HandleBusNews(std::uint64_t generation, BusNews news, const
         state_ = PlayerState::Stopped;
         if (openPending_) {
             openPending_ = false;
-            emit openFailed(text);
+            emit openFailed(clientFailure_.isEmpty() ? text : clientFailure_ + QStringLiteral("; ") + text);
         } else {
             PostEvent(PlaybackEvent::ErrorAbort, text);
         }

@@ -56,7 +56,8 @@ public:
     // Closes the current medium and starts opening address (a path, a file:
     // URI, a stream address, or another URI GStreamer reads). False when no
     // pipeline could be made; true otherwise, and then exactly one of
-    // opened() or openFailed() follows. Captions are taken from a ".smi" file
+    // opened() or openFailed() follows. An http: address the stream clients
+    // get nothing from is then read by GStreamer as a plain web file. Captions are taken from a ".smi" file
     // beside a local medium (see CaptionFileFor). The medium starts paused.
     bool Open(const std::string& address);
     // Stops the medium and its stream client (without waiting for the
@@ -138,6 +139,7 @@ private:
     struct Pipeline;
     enum class BusNews { AsyncDone, EndOfStream, Error, ClockLost };
 
+    bool OpenPipeline(const std::string& address, bool throughClient);
     void HandleBusNews(std::uint64_t generation, BusNews news, const QString& text);
     void HandleFrame(std::uint64_t generation);
     void HandleCaption(std::uint64_t generation, const QString& text);
@@ -164,6 +166,9 @@ private:
     QImage lastFrame_;
     std::deque<PlaybackEvent> events_;
     std::deque<std::string> captions_;
+    // Why the stream clients could not play an http: address that is being
+    // tried as a plain web file instead.
+    QString clientFailure_;
 };
 
 }  // namespace larkspan

@@ -50,6 +50,8 @@ bool PlaysThroughStreamClient(const std::string& address) {
     return scheme == "mms" || scheme == "mmst" || scheme == "mmsu" || scheme == "http";
 }
 
+bool IsHttpAddress(const std::string& address) { return SchemeOf(address) == "http"; }
+
 std::string CaptionFileFor(const std::string& mediaPath) {
     if (mediaPath.empty() || !SchemeOf(mediaPath).empty()) return {};
     std::filesystem::path path(mediaPath);

@@ -32,6 +32,8 @@ bool IsPlayableRate(double rate);
 // Addresses whose streams are pulled by the recorder's own clients (mms:,
 // mmst:, mmsu: and http:, any letter case) rather than opened by GStreamer.
 bool PlaysThroughStreamClient(const std::string& address);
+// Whether address has the http: scheme (any letter case).
+bool IsHttpAddress(const std::string& address);
 // The caption file of a local medium: the same folder, the file name up to
 // its last dot (the whole name when it has none) and ".smi". Empty for an
 // address with a scheme (captions come only from local files).
