@@ -14,6 +14,8 @@ constexpr guint64 kQueueBytes = 256 * 1024;
 constexpr size_t kPushPiece = 64 * 1024;
 }  // namespace
 
+AppSrcSink::AppSrcSink(std::function<void(const std::string&)> failedEmpty) : failedEmpty_(std::move(failedEmpty)) {}
+
 AppSrcSink::~AppSrcSink() {
     if (!appsrc_) return;
     GstAppSrcCallbacks none = {};
@@ -34,34 +36,20 @@ void AppSrcSink::Attach(GstElement* element) {
 
     GstAppSrc* previous = nullptr;
     bool endNow = false;
-    bool failedEmpty = false;
-    std::string endText;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         previous = appsrc_;
         appsrc_ = GST_APP_SRC(gst_object_ref(src));
         queueFull_ = false;
         endNow = closed_;
-        failedEmpty = pushed_ == 0 && !closeText_.empty();
-        endText = closeText_;
     }
     writable_.notify_all();
     if (previous) {
         gst_app_src_set_callbacks(previous, &callbacks, nullptr, nullptr);
         gst_object_unref(previous);
     }
-    if (endNow) EndStream(src, failedEmpty, endText);
-}
-
-void AppSrcSink::EndStream(GstAppSrc* src, bool failedEmpty, const std::string& errorText) {
-    if (!failedEmpty) {
-        gst_app_src_end_of_stream(src);
-        return;
-    }
-    GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, errorText.c_str());
-    gst_element_post_message(GST_ELEMENT(src),
-                             gst_message_new_error(GST_OBJECT(src), error, "the stream client recorded nothing"));
-    g_error_free(error);
+    // A stream that ended cleanly before the pipeline was ready.
+    if (endNow) gst_app_src_end_of_stream(src);
 }
 
 void AppSrcSink::OnNeedData(GstAppSrc*, unsigned, void* self) {
@@ -118,13 +106,16 @@ uint64_t AppSrcSink::Position() const {
 
 void AppSrcSink::CloseWriting(const std::string& errorText) {
     // The end is handed on under the lock, so that once Cancel has returned
-    // nothing reaches the pipeline any more.
+    // nothing reaches the pipeline or the engine any more.
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_ || cancelled_) return;
     closed_ = true;
-    closeText_ = errorText;
     writable_.notify_all();
-    if (appsrc_) EndStream(appsrc_, pushed_ == 0 && !errorText.empty(), errorText);  // else at Attach
+    if (pushed_ == 0 && !errorText.empty()) {
+        if (failedEmpty_) failedEmpty_(errorText);
+    } else if (appsrc_) {
+        gst_app_src_end_of_stream(appsrc_);
+    }  // else the end goes at Attach
 }
 
 void AppSrcSink::Cancel(const std::string& reason) {

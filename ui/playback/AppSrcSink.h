@@ -1,6 +1,7 @@
 #pragma once
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -21,7 +22,10 @@ namespace larkspan {
 // engine's thread.
 class AppSrcSink final : public ByteSink {
 public:
-    AppSrcSink() = default;
+    // failedEmpty is called (on the client's thread) when the stream ends on
+    // a failure before its first byte, with the client's text; never after
+    // Cancel has returned.
+    explicit AppSrcSink(std::function<void(const std::string&)> failedEmpty);
     ~AppSrcSink() override;
     AppSrcSink(const AppSrcSink&) = delete;
     AppSrcSink& operator=(const AppSrcSink&) = delete;
@@ -35,8 +39,7 @@ public:
     const std::string& ErrorText() const override { return writeError_; }
     // The client is done. After a clean end, or once some bytes went, the
     // pipeline sees the end of the stream after them; a stream that failed
-    // before its first byte becomes an error of the pipeline with the
-    // client's text, so that opening it fails.
+    // before its first byte goes to failedEmpty instead.
     void CloseWriting(const std::string& errorText) override;
     // A waiting write returns at once and every later write fails with
     // reason; once this returns the sink hands nothing more to the pipeline.
@@ -46,8 +49,8 @@ private:
     static void OnNeedData(GstAppSrc* src, unsigned length, void* self);
     static void OnEnoughData(GstAppSrc* src, void* self);
     void SetQueueFull(bool full);
-    static void EndStream(GstAppSrc* src, bool failedEmpty, const std::string& errorText);
 
+    const std::function<void(const std::string&)> failedEmpty_;
     mutable std::mutex mutex_;
     std::condition_variable writable_;
     GstAppSrc* appsrc_ = nullptr;  // a reference of our own while attached
@@ -55,7 +58,6 @@ private:
     bool cancelled_ = false;
     bool closed_ = false;
     std::string cancelReason_;
-    std::string closeText_;
     uint64_t pushed_ = 0;
     // The writer thread's own copy of the reason its write failed.
     std::string writeError_;

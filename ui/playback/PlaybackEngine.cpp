@@ -310,7 +310,10 @@ void PlaybackEngine::StartStreamClient() {
     RecordJob job;
     job.settings = options_.streamSettings;
     job.sourceRef = pipe.address;
-    auto sink = std::make_shared<AppSrcSink>();
+    Pipeline* target = &pipe;
+    auto sink = std::make_shared<AppSrcSink>([target](const std::string& why) {
+        target->QueueBusNews(BusNews::Error, QString::fromStdString(why));
+    });
     {
         std::lock_guard<std::mutex> lock(pipe.mutex);
         pipe.streamSink = sink;

@@ -16,7 +16,11 @@
 namespace larkspan {
 
 // What PollEvent hands out: the end of the medium, playback given up on the
-// user's behalf, or a failure while playing.
+// user's behalf, or a failure while playing. The values are the player's
+// event codes. This engine posts Complete and ErrorAbort; UserAbort is kept
+// for the player's sake but nothing in the pipeline gives playback up on the
+// user's behalf (the video goes to the player's own widget, not to a window
+// of GStreamer's that the user could close).
 enum class PlaybackEvent : int { None = 0, Complete = 1, UserAbort = 2, ErrorAbort = 3 };
 
 enum class PlayerState : int { Stopped = 0, Paused = 1, Playing = 2 };
@@ -89,7 +93,9 @@ public:
     // tells when one comes. The end of a medium is posted once.
     PlaybackEvent PollEvent();
     // The oldest caption text not taken yet; false when there is none.
-    // captionReady() tells when one comes, at the caption's time.
+    // captionReady() tells when one comes, at the caption's time. Captions
+    // come from the SAMI file only: GStreamer's ASF reader does not hand on
+    // script commands carried inside the stream.
     bool ReadCaption(std::string& text);
     bool HasCaptions() const;
 
