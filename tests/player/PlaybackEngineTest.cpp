@@ -6,11 +6,14 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "tests/support/Samples.h"
 #include "tests/support/TempFolder.h"
@@ -157,6 +160,12 @@ TEST_F(PlaybackEngineTest, VolumeAndBalanceReachTheElements) {
         EXPECT_EQ(static_cast<float>(c.gain), engine.AppliedGain());  // the element keeps a float
         EXPECT_NEAR(static_cast<float>(c.panorama), engine.AppliedPanorama(), 1e-9);
     }
+    const std::vector<ElementProperty> properties = engine.FilterProperties("balance");
+    auto method = std::find_if(properties.begin(), properties.end(), [](auto& p) { return p.name == "method"; });
+    ASSERT_NE(properties.end(), method);
+    EXPECT_EQ("GstAudioPanoramaMethod", method->type);
+    EXPECT_EQ("((GstAudioPanoramaMethod) Simple Panning)", method->value);
+    EXPECT_FALSE(method->readOnly);
 }
 
 TEST_F(PlaybackEngineTest, MuteAndVolumeCarryOverToTheNextMedium) {
@@ -200,6 +209,9 @@ TEST_F(PlaybackEngineTest, CaptionsBesideTheMediumArriveInOrder) {
     std::string text;
     ASSERT_TRUE(engine.ReadCaption(text));
     EXPECT_EQ("first", text);
+    // The captions do not take the end of the medium away.
+    ASSERT_TRUE(engine.Seek(engine.Duration() - 0.3));
+    EXPECT_TRUE(WaitFor([&] { return watch.Count(PlaybackEvent::Complete) == 1; }));
 }
 
 TEST_F(PlaybackEngineTest, TheEndOfAMediumIsPostedOnce) {
@@ -214,6 +226,7 @@ TEST_F(PlaybackEngineTest, TheEndOfAMediumIsPostedOnce) {
     engine.Close();
     QCoreApplication::processEvents();
     EXPECT_EQ((std::vector<PlaybackEvent>{PlaybackEvent::Complete}), watch.events);
+    EXPECT_TRUE(engine.ListFilters().empty());
 }
 
 TEST_F(PlaybackEngineTest, WhatCannotBePlayedFailsToOpen) {

@@ -6,6 +6,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <mutex>
