@@ -282,12 +282,18 @@ TEST_F(PlaybackEngineTest, StreamsPlayThroughTheRecordersClients) {
             EXPECT_LT(0, watch.frames);
         }
         server.ClearRecords();
-        // At the stream's own pace: Close stops the client before the end.
+        // At the stream's own pace: Stop and Close stop the client before the
+        // end, and Run after Stop connects again.
         PlaybackEngine engine(TestOptions(true));
         Watch watch(engine);
         ASSERT_TRUE(OpenAndWait(engine, watch, mms ? server.MmsUrl("paced.asf") : server.MmshUrl("paced.asf")));
         ASSERT_TRUE(engine.Run());
         ASSERT_TRUE(WaitFor([&] { return watch.frames >= 2; }));
+        ASSERT_TRUE(engine.Stop());
+        ASSERT_TRUE(server.WaitForIdle(std::chrono::seconds(20)));
+        const int framesBefore = watch.frames;
+        ASSERT_TRUE(engine.Run());
+        ASSERT_TRUE(WaitFor([&] { return watch.frames >= framesBefore + 2; }));
         engine.Close();
         ASSERT_TRUE(server.WaitForIdle(std::chrono::seconds(20)));
         int streaming = 0;  // connections that carried data packets (not a describe exchange)
@@ -296,7 +302,7 @@ TEST_F(PlaybackEngineTest, StreamsPlayThroughTheRecordersClients) {
             ++streaming;
             EXPECT_FALSE(connection.completed);
         }
-        EXPECT_EQ(1, streaming);
+        EXPECT_EQ(2, streaming);
     }
 }
 

@@ -326,10 +326,12 @@ void PlaybackEngine::StartStreamClient() {
 
 void PlaybackEngine::StopStreamClient() {
     Pipeline& pipe = *pipeline_;
+    // The sink stays with the pipeline (its appsrc may still call it) until
+    // the pipeline has stopped streaming or a new client replaces it.
     std::shared_ptr<AppSrcSink> sink;
     {
         std::lock_guard<std::mutex> lock(pipe.mutex);
-        sink.swap(pipe.streamSink);
+        sink = pipe.streamSink;
     }
     if (sink) sink->Cancel("the player closed the stream");
     // The client's thread ends on its own; nothing here waits for it.
@@ -472,6 +474,7 @@ bool PlaybackEngine::Seek(double seconds) {
 
 bool PlaybackEngine::Run() {
     if (!pipeline_ || failed_) return false;
+    // After Stop a stream connects again.
     if (pipeline_->throughClient && !pipeline_->client) StartStreamClient();
     if (gst_element_set_state(pipeline_->playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return false;
     state_ = PlayerState::Playing;
@@ -480,6 +483,7 @@ bool PlaybackEngine::Run() {
 
 bool PlaybackEngine::Pause() {
     if (!pipeline_ || failed_) return false;
+    if (pipeline_->throughClient && !pipeline_->client) StartStreamClient();
     if (gst_element_set_state(pipeline_->playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) return false;
     state_ = PlayerState::Paused;
     return true;
