@@ -3,11 +3,11 @@
 # and prints their tables, then one summary table. Run by hand; nothing here
 # is part of the test suite.
 #
-#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups] [meter]     (default: all five)
+#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups] [meter] [playback]     (default: all six)
 #
 # Environment:
 #   LARKSPAN_BENCH_BUILD  build folder (default: build-bench beside this repo's sources)
-#   LARKSPAN_BENCH_UI_BUILD  build folder with the desktop widgets, for meter (default: that folder + "-ui")
+#   LARKSPAN_BENCH_UI_BUILD  build folder with the desktop widgets, for meter and playback (default: that folder + "-ui")
 #   METER_SECONDS         how long the meter runs at its fastest speed (default 10)
 #   BENCH_RUNS            fast runs per client (default 5)
 #   BENCH_JOBS            recordings at once in the soak (default 50)
@@ -20,7 +20,7 @@ WORK="$BUILD/bench-work"
 RUNS="${BENCH_RUNS:-5}"
 JOBS="${BENCH_JOBS:-50}"
 WHICH=("$@")
-[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups meter)
+[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups meter playback)
 UI_BUILD="${LARKSPAN_BENCH_UI_BUILD:-$BUILD-ui}"
 
 for tool in cmake ninja ffmpeg; do
@@ -33,15 +33,15 @@ fi
 cmake --build "$BUILD" -j2 --target larkspan-rec larkspan-testserver bench_worker_rec \
   bench_mmsh_record bench_mms_record bench_soak bench_wakeups
 
-# The meter needs the Qt widgets, which the recording benches' build leaves out.
+# The meter and the player need the Qt and GStreamer side, which the
+# recording benches' build leaves out: a second build folder, made when asked.
 for bench in "${WHICH[@]}"; do
-  if [ "$bench" = meter ]; then
-    if [ ! -f "$UI_BUILD/build.ninja" ]; then
-      cmake -S "$ROOT" -B "$UI_BUILD" -G Ninja -DLARKSPAN_BUILD_GUI=ON -DLARKSPAN_BUILD_TESTS=OFF \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-    fi
-    cmake --build "$UI_BUILD" -j2 --target bench_meter
+  case "$bench" in meter) target=bench_meter ;; playback) target=bench_playback_start ;; *) continue ;; esac
+  if [ ! -f "$UI_BUILD/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$UI_BUILD" -G Ninja -DLARKSPAN_BUILD_GUI=ON -DLARKSPAN_BUILD_TESTS=OFF \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
+  cmake --build "$UI_BUILD" -j2 --target "$target"
 done
 
 echo "== samples (cached in $DATA)"
@@ -66,7 +66,9 @@ for bench in "${WHICH[@]}"; do
             --summary "$SUMMARY" || status=1 ;;
     wakeups) "$BUILD/bench/wakeups/bench_wakeups" --sample "$DATA/clip.asf" --summary "$SUMMARY" || status=1 ;;
     meter) "$UI_BUILD/bench/meter/bench_meter" --seconds "${METER_SECONDS:-10}" --summary "$SUMMARY" || status=1 ;;
-    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups, meter)" >&2; exit 2 ;;
+    playback) "$UI_BUILD/bench/playback/bench_playback_start" --sample "$DATA/clip.asf" --summary "$SUMMARY" \
+                || status=1 ;;
+    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups, meter, playback)" >&2; exit 2 ;;
   esac
 done
 
