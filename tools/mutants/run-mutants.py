@@ -12,11 +12,18 @@ every test passes, and "void" when it does not compile.
     python3 tools/mutants/run-mutants.py --build build --count 40 --seed 7
     python3 tools/mutants/run-mutants.py --build build --list          # candidates only
 
+To compare two test suites on the same faults when the sources have moved on,
+save the sample once and replay it later: --save FILE writes the chosen
+mutants (file, line, original text, mutated text) without running anything,
+and --replay FILE runs exactly those, finding each original line again by its
+text (the nearest one to its old line number).
+
 Run it on a clean work tree: it edits the sources in place and restores each
 file after its mutant (also on Ctrl-C).
 """
 
 import argparse
+import json
 import os
 import random
 import re
@@ -83,6 +90,23 @@ def candidates(path):
     return lines, out
 
 
+def replayed(saved):
+    """The saved mutants, each moved to where its original line is now."""
+    with open(saved, encoding="utf-8") as f:
+        entries = json.load(f)
+    out = []
+    for e in entries:
+        with open(os.path.join(ROOT, e["path"]), encoding="utf-8") as f:
+            lines = f.readlines()
+        at = [i for i, line in enumerate(lines) if line == e["original"]]
+        if not at:
+            print(f"gone: {e['path']}:{e['line']}: {e['original'].strip()}", file=sys.stderr)
+            continue
+        i = min(at, key=lambda k: abs(k - (e["line"] - 1)))
+        out.append((e["path"], lines, (i, e["name"], e["mutated"])))
+    return out
+
+
 def run(cmd, cwd, timeout):
     try:
         p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
@@ -109,6 +133,8 @@ def main():
     ap.add_argument("--files", nargs="*", help="core files to mutate (default: all)")
     ap.add_argument("--test-timeout", type=int, default=300, help="seconds for one test run")
     ap.add_argument("--list", action="store_true", help="print the candidates and stop")
+    ap.add_argument("--save", metavar="FILE", help="write the chosen mutants to FILE and stop")
+    ap.add_argument("--replay", metavar="FILE", help="run the mutants saved in FILE")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
 
@@ -122,8 +148,17 @@ def main():
         print(f"{len(pool)} candidates", file=sys.stderr)
         return 0
 
-    rng = random.Random(args.seed)
-    chosen = rng.sample(pool, min(args.count, len(pool)))
+    if args.replay:
+        chosen = replayed(args.replay)
+    else:
+        rng = random.Random(args.seed)
+        chosen = rng.sample(pool, min(args.count, len(pool)))
+    if args.save:
+        with open(args.save, "w", encoding="utf-8") as f:
+            json.dump([{"path": path, "line": i + 1, "name": name, "original": lines[i], "mutated": new}
+                       for path, lines, (i, name, new) in chosen], f, indent=1)
+        print(f"saved {len(chosen)} mutants to {args.save}")
+        return 0
     env = test_env(build)
     caught = missed = void = 0
     survivors = []
