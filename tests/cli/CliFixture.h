@@ -15,8 +15,6 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "tests/recorder/E2eSupport.h"
 #include "tests/support/FileContents.h"
@@ -30,15 +28,14 @@ extern char** environ;
 
 namespace larkspan::e2e {
 
-// One run of the program. Without a terminal it runs in a session of its
-// own, standard input from /dev/null, standard output and error captured in
-// files. On a terminal, a pseudo-terminal is its controlling terminal and
-// all three streams, so it asks its questions there and Ctrl-C typed there
-// interrupts it.
+// One run of the program: in a session of its own with standard input from
+// /dev/null and its output captured in files, or on a pseudo-terminal of its
+// own, where it asks its questions and Ctrl-C typed there interrupts it.
 class RecProcess {
 public:
     RecProcess(std::vector<std::string> args, std::string home, bool onTerminal = false)
-        : args_(std::move(args)), home_(std::move(home)), onTerminal_(onTerminal) {}
+        : args_(std::move(args)), home_(home), out_(home + "/stdout.txt"), err_(home + "/stderr.txt"),
+          onTerminal_(onTerminal) {}
     ~RecProcess() {
         Signal(SIGKILL);
         Wait();
@@ -64,7 +61,6 @@ public:
         for (size_t i = 0; i < store.size(); ++i) (i < argc ? argv : envp).push_back(store[i].data());
         argv.push_back(nullptr);
         envp.push_back(nullptr);
-        const std::string out = OutPath(), err = ErrPath();
         const rlimit limit{fileSizeLimit_, fileSizeLimit_};
 
         pid_ = onTerminal_ ? ::forkpty(&master_, nullptr, nullptr, nullptr) : ::fork();
@@ -72,8 +68,8 @@ public:
             if (!onTerminal_) {
                 ::setsid();
                 ::dup2(::open("/dev/null", O_RDONLY), 0);
-                ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-                ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+                ::dup2(::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+                ::dup2(::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
             }
             const bool limited = fileSizeLimit_ != RLIM_INFINITY;
             if ((limited && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) || ::chdir(home_.c_str()) != 0) ::_exit(126);
@@ -87,9 +83,9 @@ public:
         if (pid_ > 0) ::kill(pid_, sig);
     }
 
-    // Waits for the program to end, reading its terminal meanwhile so that
-    // it never blocks on output. The bound only keeps a hung program from
-    // hanging the suite: past it the program is killed and false returned.
+    // Waits for the program to end, reading its terminal meanwhile. The bound
+    // only keeps a hung program from hanging the suite: past it the program
+    // is killed and false returned.
     bool Wait(std::chrono::seconds bound = std::chrono::seconds(90)) {
         const auto end = std::chrono::steady_clock::now() + bound;
         int status = 0;
@@ -115,7 +111,6 @@ public:
     }
     // Writes to the terminal as if typed ("\x03" is Ctrl-C).
     void Type(const std::string& keys) { (void)!::write(master_, keys.data(), keys.size()); }
-    const std::string& Screen() const { return screen_; }
     bool TerminalEchoes() const {
         termios t{};
         return ::tcgetattr(master_, &t) == 0 && (t.c_lflag & ECHO) != 0;
@@ -123,16 +118,13 @@ public:
 
     bool Running() const { return pid_ > 0; }
     int ExitCode() const { return exitCode_; }
-    std::string Out() const { return testsupport::ReadFileText(OutPath()); }
-    std::string Err() const { return testsupport::ReadFileText(ErrPath()); }
+    std::string Out() const { return testsupport::ReadFileText(out_); }
+    std::string Err() const { return testsupport::ReadFileText(err_); }
     std::string Report() const {
         return "exit " + std::to_string(exitCode_) + "\n--- stdout\n" + Out() + "--- stderr\n" + Err() + screen_;
     }
 
 private:
-    std::string OutPath() const { return home_ + "/stdout.txt"; }
-    std::string ErrPath() const { return home_ + "/stderr.txt"; }
-
     // False once the terminal is closed.
     bool ReadTerminal(int waitMs) {
         pollfd p{master_, POLLIN, 0};
@@ -144,7 +136,7 @@ private:
     }
 
     std::vector<std::string> args_;
-    std::string home_;
+    std::string home_, out_, err_;  // the folder it runs in, its standard output and error
     bool onTerminal_;
     rlim_t fileSizeLimit_ = RLIM_INFINITY;
     int master_ = -1;
@@ -159,15 +151,13 @@ protected:
     void SetUp() override {
         samples_ = testsupport::SamplesDir();
         if (samples_.empty()) GTEST_SKIP() << testsupport::SamplesError();
-        std::string error;
-        ASSERT_TRUE(testsupport::SplitAsfFile(samples_ + "/clip.asf", clip_, &error)) << error;
-        ASSERT_TRUE(testsupport::SplitAsfFile(samples_ + "/audio.asf", audio_, &error)) << error;
+        ASSERT_TRUE(testsupport::SplitAsfFile(samples_ + "/clip.asf", clip_) &&
+                    testsupport::SplitAsfFile(samples_ + "/audio.asf", audio_));
     }
 
     void Serve(const std::string& key, const std::string& sample, testserver::StreamOptions options = {}) {
         ASSERT_TRUE(server_.ServeFile(key, samples_ + "/" + sample, options));
     }
-    // An ASX playlist of the given addresses.
     void ServePlaylist(const std::string& key, const std::vector<std::string>& urls) {
         std::string text = "<ASX version=\"3.0\">";
         for (const auto& url : urls) text += "<Entry><Ref href=\"" + url + "\"/></Entry>";
@@ -181,7 +171,6 @@ protected:
         EXPECT_TRUE(p->Start());
         return p;
     }
-    // Runs the program to its end.
     std::unique_ptr<RecProcess> Rec(const std::vector<std::string>& args) {
         auto p = Launch(args);
         EXPECT_TRUE(p->Wait()) << "larkspan-rec did not end";

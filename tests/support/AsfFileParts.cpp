@@ -55,25 +55,18 @@ bool SplitAsf(const std::vector<uint8_t>& file, AsfFileParts& parts, std::string
     if (headerSize < 30 || headerSize > file.size()) return Fail(error, "Header Object size out of range");
 
     // Walk the header's child objects for File Properties.
-    bool found = false;
-    size_t pos = 30;
-    while (pos + kObjectHeader <= headerSize) {
+    for (size_t pos = 30; parts.packetSize == 0; pos += static_cast<size_t>(GetLE64(file, pos + 16))) {
+        if (pos + kObjectHeader > headerSize) return Fail(error, "no File Properties Object in the header");
         const uint64_t size = GetLE64(file, pos + 16);
         if (size < kObjectHeader || size > headerSize - pos)
             return Fail(error, "header child object size out of range");
-        if (GuidAt(file, pos, kFilePropertiesGuid)) {
-            if (size < 104) return Fail(error, "File Properties Object too short");
-            const uint32_t minSize = GetLE32(file, pos + 92);
-            const uint32_t maxSize = GetLE32(file, pos + 96);
-            if (minSize == 0 || minSize != maxSize) return Fail(error, "packet size is not fixed");
-            parts.filePropertiesOffset = pos;
-            parts.packetSize = minSize;
-            found = true;
-            break;
-        }
-        pos += static_cast<size_t>(size);
+        if (!GuidAt(file, pos, kFilePropertiesGuid)) continue;
+        if (size < 104) return Fail(error, "File Properties Object too short");
+        const uint32_t minSize = GetLE32(file, pos + 92);
+        if (minSize == 0 || minSize != GetLE32(file, pos + 96)) return Fail(error, "packet size is not fixed");
+        parts.filePropertiesOffset = pos;
+        parts.packetSize = minSize;
     }
-    if (!found) return Fail(error, "no File Properties Object in the header");
 
     const size_t data = static_cast<size_t>(headerSize);
     if (!GuidAt(file, data, kDataObjectGuid)) return Fail(error, "no Data Object right after the header");

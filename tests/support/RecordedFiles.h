@@ -47,12 +47,10 @@ inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts, size_t count
     const size_t n = std::min(count, parts.packets.size());
     PutLE64(out, parts.filePropertiesOffset + kFilePropertiesFileSize, out.size());
     if (endedEarly) {
+        AsfFileParts recorded = parts;
+        recorded.packets.resize(n);
         uint32_t largest = 0;
-        for (size_t i = 0; i < n; ++i) {
-            AsfPacketLayout layout;
-            if (WalkAsfPacket(parts.packets[i], parts.packetSize, layout))
-                largest = std::max(largest, GetLE32(parts.packets[i], layout.sendTimeOffset));
-        }
+        LargestSendTime(recorded, largest);
         DescribePackets(out, parts, n, largest);
     }
     return out;

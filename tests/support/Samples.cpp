@@ -9,13 +9,6 @@
 
 #include "tests/support/WellKnownPortsLock.h"
 
-#ifndef LARKSPAN_SOURCE_DIR
-#error "LARKSPAN_SOURCE_DIR must be defined by the build"
-#endif
-#ifndef LARKSPAN_BINARY_DIR
-#error "LARKSPAN_BINARY_DIR must be defined by the build"
-#endif
-
 namespace larkspan::testsupport {
 
 namespace {
