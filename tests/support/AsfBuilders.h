@@ -36,7 +36,8 @@ struct HeaderValues {
 // Header Object (with an optional unknown object, then, unless left out, a
 // File Properties Object) followed by the first 50 bytes of a Data Object: what a server
 // sends as the header.
-inline std::vector<uint8_t> MakeHeader(const HeaderValues& v, size_t* fpOffset = nullptr, size_t* dataOffset = nullptr) {
+inline std::vector<uint8_t> MakeHeader(const HeaderValues& v, size_t* fpOffset = nullptr,
+                                       size_t* dataOffset = nullptr) {
     std::vector<uint8_t> h(30, 0);
     std::copy(kHeaderObjectGuid, kHeaderObjectGuid + 16, h.begin());
     h[28] = 1;
@@ -91,12 +92,6 @@ struct PayloadDescription {
     uint8_t replicatedLength = 8;
 };
 
-// Length type byte values.
-constexpr uint8_t kPacketLengthWord = 0x40;
-constexpr uint8_t kPaddingByte = 0x08;
-constexpr uint8_t kPaddingWord = 0x10;
-constexpr uint8_t kSeveralPayloads = 0x01;
-
 // A data packet in the error-correction layout, with property flags 0x5D
 // (stream number byte, media object number byte, offset dword, replicated
 // length byte). lengthTypes chooses packet length / padding / several
@@ -138,7 +133,8 @@ inline std::vector<uint8_t> MakePacket(uint8_t lengthTypes, uint32_t sendTime,
         for (unsigned i = 0; i < widths[paddingType]; ++i) p[paddingAt + i] = static_cast<uint8_t>(padding >> (8 * i));
     }
     if (packetLengthType != 0) {
-        for (unsigned i = 0; i < widths[packetLengthType]; ++i) p[packetLengthAt + i] = static_cast<uint8_t>(packetSize >> (8 * i));
+        for (unsigned i = 0; i < widths[packetLengthType]; ++i)
+            p[packetLengthAt + i] = static_cast<uint8_t>(packetSize >> (8 * i));
     }
     p.resize(packetSize, padFill);
     return p;

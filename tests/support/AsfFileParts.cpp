@@ -1,23 +1,14 @@
 #include "tests/support/AsfFileParts.h"
 
-#include "tests/support/FileContents.h"
-
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
+
+#include "tests/support/AsfBuilders.h"
 
 namespace larkspan::testsupport {
 
 namespace {
-
-const uint8_t kHeaderObject[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const uint8_t kDataObject[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                     0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 
 constexpr size_t kObjectHeader = 24;  // GUID + 64-bit size
 constexpr size_t kDataObjectHead = 50;
@@ -37,60 +28,48 @@ void Check(const std::vector<uint8_t>& b, size_t offset, size_t width) {
                                 std::to_string(b.size()) + " bytes");
 }
 
+uint64_t GetLE(const std::vector<uint8_t>& b, size_t offset, size_t width) {
+    Check(b, offset, width);
+    uint64_t v = 0;
+    for (size_t i = width; i-- > 0;) v = (v << 8) | b[offset + i];
+    return v;
+}
+
+void PutLE(std::vector<uint8_t>& b, size_t offset, size_t width, uint64_t v) {
+    Check(b, offset, width);
+    for (size_t i = 0; i < width; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 }  // namespace
 
-uint32_t GetLE32(const std::vector<uint8_t>& b, size_t offset) {
-    Check(b, offset, 4);
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | b[offset + i];
-    return v;
-}
-
-uint64_t GetLE64(const std::vector<uint8_t>& b, size_t offset) {
-    Check(b, offset, 8);
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | b[offset + i];
-    return v;
-}
-
-void PutLE32(std::vector<uint8_t>& b, size_t offset, uint32_t v) {
-    Check(b, offset, 4);
-    for (int i = 0; i < 4; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void PutLE64(std::vector<uint8_t>& b, size_t offset, uint64_t v) {
-    Check(b, offset, 8);
-    for (int i = 0; i < 8; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+uint32_t GetLE32(const std::vector<uint8_t>& b, size_t offset) { return uint32_t(GetLE(b, offset, 4)); }
+uint64_t GetLE64(const std::vector<uint8_t>& b, size_t offset) { return GetLE(b, offset, 8); }
+void PutLE32(std::vector<uint8_t>& b, size_t offset, uint32_t v) { PutLE(b, offset, 4, v); }
+void PutLE64(std::vector<uint8_t>& b, size_t offset, uint64_t v) { PutLE(b, offset, 8, v); }
 
 bool SplitAsf(const std::vector<uint8_t>& file, AsfFileParts& parts, std::string* error) {
     parts = AsfFileParts{};
-    if (!GuidAt(file, 0, kHeaderObject) || file.size() < 30) return Fail(error, "no ASF Header Object at offset 0");
+    if (!GuidAt(file, 0, kHeaderObjectGuid) || file.size() < 30)
+        return Fail(error, "no ASF Header Object at offset 0");
     const uint64_t headerSize = GetLE64(file, 16);
     if (headerSize < 30 || headerSize > file.size()) return Fail(error, "Header Object size out of range");
 
     // Walk the header's child objects for File Properties.
-    bool found = false;
-    size_t pos = 30;
-    while (pos + kObjectHeader <= headerSize) {
+    for (size_t pos = 30; parts.packetSize == 0; pos += static_cast<size_t>(GetLE64(file, pos + 16))) {
+        if (pos + kObjectHeader > headerSize) return Fail(error, "no File Properties Object in the header");
         const uint64_t size = GetLE64(file, pos + 16);
-        if (size < kObjectHeader || size > headerSize - pos) return Fail(error, "header child object size out of range");
-        if (GuidAt(file, pos, kFileProperties)) {
-            if (size < 104) return Fail(error, "File Properties Object too short");
-            const uint32_t minSize = GetLE32(file, pos + 92);
-            const uint32_t maxSize = GetLE32(file, pos + 96);
-            if (minSize == 0 || minSize != maxSize) return Fail(error, "packet size is not fixed");
-            parts.filePropertiesOffset = pos;
-            parts.packetSize = minSize;
-            found = true;
-            break;
-        }
-        pos += static_cast<size_t>(size);
+        if (size < kObjectHeader || size > headerSize - pos)
+            return Fail(error, "header child object size out of range");
+        if (!GuidAt(file, pos, kFilePropertiesGuid)) continue;
+        if (size < 104) return Fail(error, "File Properties Object too short");
+        const uint32_t minSize = GetLE32(file, pos + 92);
+        if (minSize == 0 || minSize != GetLE32(file, pos + 96)) return Fail(error, "packet size is not fixed");
+        parts.filePropertiesOffset = pos;
+        parts.packetSize = minSize;
     }
-    if (!found) return Fail(error, "no File Properties Object in the header");
 
     const size_t data = static_cast<size_t>(headerSize);
-    if (!GuidAt(file, data, kDataObject)) return Fail(error, "no Data Object right after the header");
+    if (!GuidAt(file, data, kDataObjectGuid)) return Fail(error, "no Data Object right after the header");
     if (file.size() - data < kDataObjectHead) return Fail(error, "Data Object header cut short");
     parts.dataObjectOffset = data;
     parts.header.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(data + kDataObjectHead));
@@ -113,13 +92,6 @@ bool SplitAsfFile(const std::string& path, AsfFileParts& parts, std::string* err
     std::vector<uint8_t> bytes = ReadFileBytes(path);
     if (bytes.empty()) return Fail(error, "cannot read " + path);
     return SplitAsf(bytes, parts, error);
-}
-
-std::vector<uint8_t> JoinAsf(const AsfFileParts& parts) {
-    std::vector<uint8_t> out = parts.header;
-    for (const auto& p : parts.packets) out.insert(out.end(), p.begin(), p.end());
-    out.insert(out.end(), parts.trailer.begin(), parts.trailer.end());
-    return out;
 }
 
 bool WalkAsfPacket(const std::vector<uint8_t>& packet, uint32_t packetSize, AsfPacketLayout& layout,
@@ -162,29 +134,16 @@ bool WalkAsfPacket(const std::vector<uint8_t>& packet, uint32_t packetSize, AsfP
     size_t count = 1;
     if (multiple) count = field(1) & 0x3F;
     layout.payloadCount = count;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count && !bad; ++i) {
         field(multiple ? (pf >> 6) & 3 : 1);  // stream number
         field((pf >> 4) & 3);                 // media object number
         field((pf >> 2) & 3);                 // offset into media object
         const uint32_t replicated = field(pf & 3);
-        if (bad) break;
-        if (replicated == 8) layout.presentationTimeOffsets.push_back(pos + 4);
+        if (replicated == 8 && !bad) layout.presentationTimeOffsets.push_back(pos + 4);
         pos += replicated;
-        size_t payloadLength;
-        if (multiple) {
-            payloadLength = field(2);
-        } else {
-            if (pos > payloadEnd) {
-                bad = true;
-                break;
-            }
-            payloadLength = payloadEnd - pos;
-        }
-        pos += payloadLength;
-        if (bad || pos > payloadEnd) {
-            bad = true;
-            break;
-        }
+        // A single payload runs up to the padding.
+        pos += multiple ? field(2) : (pos <= payloadEnd ? payloadEnd - pos : 0);
+        bad = bad || pos > payloadEnd;
     }
     if (bad) return Fail(error, "payloads run past the packet");
     return true;

@@ -3,11 +3,6 @@
 // (Header Object plus the first 50 bytes of the Data Object) and fixed-size
 // data packets. The parsing here is written separately from asf/AsfCodec on
 // purpose, so tests can hold the codec against it.
-//
-//   AsfFileParts parts;
-//   std::string error;
-//   ASSERT_TRUE(SplitAsfFile(SamplePath("clip.asf"), parts, &error)) << error;
-//   // parts.header, parts.packets[i] (each parts.packetSize bytes)
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,9 +27,6 @@ struct AsfFileParts {
 // *error set, for anything that is not an ASF file with a fixed packet size.
 bool SplitAsf(const std::vector<uint8_t>& file, AsfFileParts& parts, std::string* error = nullptr);
 bool SplitAsfFile(const std::string& path, AsfFileParts& parts, std::string* error = nullptr);
-
-// header + packets + trailer, in that order.
-std::vector<uint8_t> JoinAsf(const AsfFileParts& parts);
 
 // Where one data packet (error-correction layout 0x82 0 0) keeps its times,
 // found by walking its fields. Offsets count from the packet's first byte.

@@ -13,6 +13,18 @@ namespace larkspan::testsupport {
 // 16-byte file id, then the field.
 inline constexpr size_t kFilePropertiesFileSize = 40;
 
+// Sets the header's packet counts, durations and Data Object size to those
+// of n packets whose largest send time is largest ms.
+inline void DescribePackets(std::vector<uint8_t>& header, const AsfFileParts& layout, uint64_t n, uint32_t largest) {
+    const size_t fp = layout.filePropertiesOffset, data = layout.dataObjectOffset;
+    const uint64_t preroll = GetLE64(header, fp + 80);
+    PutLE64(header, fp + 56, n);
+    PutLE64(header, fp + 64, (largest + preroll) * 10000);
+    PutLE64(header, fp + 72, uint64_t(largest) * 10000);
+    PutLE64(header, data + 16, 50 + n * layout.packetSize);
+    PutLE32(header, data + 40, uint32_t(n));
+}
+
 // The first `count` packets as the server sends them: its header, then each
 // packet whole (what goes to standard output, which cannot be rewritten).
 inline std::vector<uint8_t> HeaderAndPackets(const AsfFileParts& parts, size_t count) {
@@ -33,27 +45,21 @@ inline std::vector<uint8_t> HeaderAndPackets(const AsfFileParts& parts) {
 inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts, size_t count, bool endedEarly) {
     std::vector<uint8_t> out = HeaderAndPackets(parts, count);
     const size_t n = std::min(count, parts.packets.size());
-    const size_t fp = parts.filePropertiesOffset;
-    PutLE64(out, fp + kFilePropertiesFileSize, out.size());
+    PutLE64(out, parts.filePropertiesOffset + kFilePropertiesFileSize, out.size());
     if (endedEarly) {
+        AsfFileParts recorded = parts;
+        recorded.packets.resize(n);
         uint32_t largest = 0;
-        for (size_t i = 0; i < n; ++i) {
-            AsfPacketLayout layout;
-            if (WalkAsfPacket(parts.packets[i], parts.packetSize, layout))
-                largest = std::max(largest, GetLE32(parts.packets[i], layout.sendTimeOffset));
-        }
-        const uint64_t preroll = GetLE64(out, fp + 80);
-        PutLE64(out, fp + 56, n);
-        PutLE64(out, fp + 64, (largest + preroll) * 10000);
-        PutLE64(out, fp + 72, uint64_t(largest) * 10000);
-        PutLE64(out, parts.dataObjectOffset + 16, 50 + uint64_t(n) * parts.packetSize);
-        PutLE32(out, parts.dataObjectOffset + 40, uint32_t(n));
+        LargestSendTime(recorded, largest);
+        DescribePackets(out, parts, n, largest);
     }
     return out;
 }
 inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts, size_t count) {
     return RecordedFile(parts, count, count < parts.packets.size());
 }
-inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts) { return RecordedFile(parts, parts.packets.size()); }
+inline std::vector<uint8_t> RecordedFile(const AsfFileParts& parts) {
+    return RecordedFile(parts, parts.packets.size());
+}
 
 }  // namespace larkspan::testsupport

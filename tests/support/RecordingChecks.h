@@ -11,15 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "tests/support/AsfFileParts.h"
 #include "tests/support/MediaReaders.h"
+#include "tests/support/RecordedFiles.h"
 
 namespace larkspan::testsupport {
 
@@ -63,35 +59,17 @@ inline void ExpectRecordingDescribesItself(const std::string& path, const AsfFil
     uint32_t largest = 0;
     ASSERT_TRUE(LargestSendTime(got, largest, &error)) << error;
 
+    // The header as it was sent (a stored file's, for an on-demand stream)
+    // with only the fields that describe the file put in. A stream served
+    // more than once over holds the sample's packets first.
     const size_t n = got.packets.size();
-    const size_t fp = got.filePropertiesOffset;
-    const size_t data = got.dataObjectOffset;
-    const uint64_t preroll = GetLE64(file, fp + 80);
-    if (!end.live) {
-        // A stream served more than once over holds the sample's packets first.
-        for (size_t i = 0; i < n && i < served.packets.size(); ++i)
-            ASSERT_EQ(got.packets[i], served.packets[i]) << "packet " << i;
-        // The server's header with only the fields that describe the file
-        // put in: everything else stays as it was sent.
-        std::vector<uint8_t> header = served.header;
-        PutLE64(header, fp + 40, file.size());
-        if (!end.complete) {
-            PutLE64(header, fp + 56, n);
-            PutLE64(header, fp + 64, (largest + preroll) * 10000);
-            PutLE64(header, fp + 72, uint64_t(largest) * 10000);
-            PutLE64(header, data + 16, 50 + uint64_t(n) * got.packetSize);
-            PutLE32(header, data + 40, uint32_t(n));
-        }
-        EXPECT_EQ(got.header, header);
-    } else {
-        EXPECT_EQ(GetLE64(file, fp + 40), file.size());
-        EXPECT_EQ(GetLE64(file, fp + 56), n);
-        EXPECT_EQ(GetLE64(file, fp + 64), (largest + preroll) * 10000);
-        EXPECT_EQ(GetLE64(file, fp + 72), uint64_t(largest) * 10000);
-        EXPECT_EQ(GetLE32(file, fp + 88), 2u);  // seekable, no longer a broadcast
-        EXPECT_EQ(GetLE64(file, data + 16), 50 + uint64_t(n) * got.packetSize);
-        EXPECT_EQ(GetLE32(file, data + 40), n);
-    }
+    std::vector<uint8_t> header = end.live ? got.header : served.header;
+    PutLE64(header, got.filePropertiesOffset + kFilePropertiesFileSize, file.size());
+    if (end.live || !end.complete) DescribePackets(header, got, n, largest);
+    if (end.live) PutLE32(header, got.filePropertiesOffset + 88, 2);  // seekable, no longer a broadcast
+    EXPECT_EQ(got.header, header);
+    for (size_t i = 0; !end.live && i < n && i < served.packets.size(); ++i)
+        ASSERT_EQ(got.packets[i], served.packets[i]) << "packet " << i;
 
     const double spans = largest / 1000.0;
     const ReaderView view = ReadLikePlayers(path, spans / 2);

@@ -1,28 +1,19 @@
 #pragma once
-// Sample media and outside tools for tests.
-//
-//   std::string dir = larkspan::testsupport::SamplesDir();
-//   if (dir.empty()) GTEST_SKIP() << larkspan::testsupport::SamplesError();
-//   std::string clip = dir + "/clip.asf";
-//
-// The samples (clip.asf, audio.asf, bigpackets.asf) are made by
-// scripts/make-samples.sh with ffmpeg.
+// Sample media (clip.asf, audio.asf, bigpackets.asf, made by
+// scripts/make-samples.sh with ffmpeg) and outside tools for tests.
 #include <string>
 #include <vector>
 
 namespace larkspan::testsupport {
 
 // Folder holding the sample media: $LARKSPAN_SAMPLES_DIR when set, else
-// <build dir>/samples. Files missing there are made by scripts/make-samples.sh
-// on the first call (once per process; concurrent test processes wait for
-// each other through a lock file in that folder). Empty when the samples
-// could not be made (ffmpeg missing, the script failed); SamplesError() then
-// tells why.
+// <build dir>/samples. Files missing there are made on the first call (once
+// per process; test processes run side by side wait for each other). Empty
+// when the samples could not be made; SamplesError() then tells why.
 std::string SamplesDir();
 std::string SamplesError();
 
-// SamplesDir() + "/" + name, or empty when SamplesDir() is empty or the file
-// is not there.
+// SamplesDir() + "/" + name, or empty when that file is not there.
 std::string SamplePath(const std::string& name);
 
 // True when an executable of that name is on PATH.
