@@ -1,12 +1,9 @@
 #pragma once
-// What a server puts on the wire in an MMS session, built by hand for the
-// tests, independently of the code under test (hex text, ASCII as UTF-16LE,
-// little-endian fields, replies, media packets, data packets), the files a
-// recording must give, and a sink that keeps every report.
+// What a server puts on the wire in an MMS session, built by hand apart from
+// the code under test; the files a recording must give; a sink that keeps
+// every report.
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,7 +26,7 @@ inline Bytes Hex(const std::string& text) {
     Bytes out;
     std::istringstream words(text);
     for (std::string word; words >> word;) {
-        for (size_t i = 0; i + 1 < word.size(); i += 2) out.push_back(uint8_t(std::stoi(word.substr(i, 2), nullptr, 16)));
+        for (size_t i = 0; i + 1 < word.size(); i += 2) out.push_back(uint8_t(std::stoul(word.substr(i, 2), 0, 16)));
     }
     return out;
 }
@@ -76,8 +73,7 @@ inline Bytes RawCommand(uint32_t messageLength, const Bytes& rest) {
     return Cat({Hex("01 00 00 00 CE FA 0B B0"), Le32(messageLength), Hex("4D 4D 53 20"), rest});
 }
 
-// A server command: TCP header, prefix, body, padded to a multiple of 8
-// like a server pads it.
+// A server command, its body padded to a multiple of 8 like a server pads it.
 inline Bytes ServerCommand(uint32_t mid, Bytes body = Zeros(8)) {
     body.resize((body.size() + 7) / 8 * 8, 0);
     const uint32_t length = uint32_t(24 + body.size());
@@ -94,9 +90,8 @@ inline Bytes MediaPacket(uint32_t location, uint8_t incarnation, uint8_t flags, 
     return Cat({Le32(location), Bytes{incarnation, flags}, Le16(uint16_t(payload.size() + 8)), payload});
 }
 
-// The usual server side of a session up to the header: replies to Connect,
-// FunnelInfo, ConnectFunnel, OpenFile and ReadBlock; then the replies that
-// start the data, and the end of the stream.
+// The server's replies up to the header (to Connect, FunnelInfo,
+// ConnectFunnel, OpenFile, ReadBlock), those that start the data, the end.
 inline Bytes Opening() {
     return Cat({ServerCommand(kReportConnectedEx), ServerCommand(kReportFunnelInfo, Zeros(64)),
                 ServerCommand(kReportConnectedFunnel), ReportOpenFile(1), ServerCommand(kReportReadBlock)});
@@ -129,8 +124,6 @@ inline Bytes DataPacket(uint32_t packetSize, uint32_t sendTime, uint32_t present
                 Le16(100), Bytes{0x81, 1}, Le32(0), Bytes{8}, Le32(uint32_t(dataBytes)), Le32(presentationTime),
                 Bytes(dataBytes, 0x5A)});
 }
-inline size_t SendTimeAt(const Bytes& packet) { return packet.at(3) == 0x10 ? 7 : 6; }
-inline size_t PresentationTimeAt(const Bytes& packet) { return SendTimeAt(packet) + 17; }
 inline Bytes Padded(Bytes packet, size_t size) {
     packet.resize(std::max(packet.size(), size), 0);
     return packet;
@@ -182,7 +175,7 @@ inline std::vector<uint32_t> Mids(const std::vector<SentCommand>& cmds) {
     return out;
 }
 
-// Keeps every report of a client.
+// Keeps every report of a client (made on the recording's own thread).
 class EventLog : public RecordEventSink {
 public:
     struct Progress {
@@ -191,28 +184,16 @@ public:
         uint32_t timeMs;
         bool operator==(const Progress&) const = default;
     };
-    void OnConnecting(const std::string& ref, int port) override {
-        std::lock_guard<std::mutex> l(m);
-        connecting.push_back({ref, port});
-    }
-    void OnHeaderReceived(const std::string&, int durationMs) override {
-        std::lock_guard<std::mutex> l(m);
-        headerDurations.push_back(durationMs);
-    }
+    void OnConnecting(const std::string& ref, int port) override { connecting.push_back({ref, port}); }
+    void OnHeaderReceived(const std::string&, int durationMs) override { headerDurations.push_back(durationMs); }
     void OnProgress(uint32_t bytes, int progress, uint32_t timeMs) override {
-        std::lock_guard<std::mutex> l(m);
         progressEvents.push_back({bytes, progress, timeMs});
-        ++progressCount;
     }
-    void ReportError(const std::string& text) override {
-        std::lock_guard<std::mutex> l(m);
-        errors.push_back(text);
-    }
-    std::mutex m;
+    void ReportError(const std::string& text) override { errors.push_back(text); }
+
     std::vector<std::pair<std::string, int>> connecting;
     std::vector<int> headerDurations;
     std::vector<Progress> progressEvents;
-    std::atomic<int> progressCount{0};
     std::vector<std::string> errors;
 };
 
