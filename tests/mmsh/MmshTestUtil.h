@@ -1,12 +1,10 @@
 #pragma once
-// Helpers for the MMSH client tests: a sink that keeps every notification,
-// a scripted credentials prompt, builders of what a server sends (data
-// packets, $H/$D/$E chunks; the ASF header comes from tests/support), and
-// the fixture of the tests against the loopback stream server.
+// Helpers for the MMSH client tests: a sink that keeps every report, a
+// scripted credentials prompt, builders of data packets and $H/$D/$E
+// chunks, and the fixture of the tests against the loopback stream server.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +21,7 @@
 namespace larkspan::mmshtest {
 
 using Bytes = std::vector<uint8_t>;
+using Errors = std::vector<std::string>;
 using testserver::HttpScript;
 using testserver::LoopbackServer;
 using testserver::StreamOptions;
@@ -39,37 +38,20 @@ struct Progress {
     bool operator==(const Progress&) const = default;
 };
 
+// Keeps every report of a client (made on the recording's own thread).
 class RecordingSink : public RecordEventSink {
 public:
-    void OnConnecting(const std::string&, int port) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        connectPorts.push_back(port);
-    }
-    void OnHeaderReceived(const std::string&, int durationMs) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        headerDurations.push_back(durationMs);
-    }
+    void OnConnecting(const std::string&, int port) override { connectPorts.push_back(port); }
+    void OnHeaderReceived(const std::string&, int durationMs) override { headerDurations.push_back(durationMs); }
     void OnProgress(uint32_t bytes, int progress, uint32_t timeMs) override {
-        std::lock_guard<std::mutex> lock(mutex_);
         progressCalls.push_back({bytes, progress, timeMs});
     }
-    void ReportError(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        errors.push_back(text);
-    }
-    std::vector<uint32_t> Times() const {
-        std::vector<uint32_t> out;
-        for (const auto& p : progressCalls) out.push_back(p.timeMs);
-        return out;
-    }
+    void ReportError(const std::string& text) override { errors.push_back(text); }
 
     std::vector<int> connectPorts;
     std::vector<int> headerDurations;
     std::vector<Progress> progressCalls;
     std::vector<std::string> errors;
-
-private:
-    std::mutex mutex_;
 };
 
 // Answers each question with the next scripted reply ({} declines);
@@ -139,12 +121,6 @@ inline Bytes EndChunk() { return MakeChunk('E', {}); }
 inline uint32_t ExpectedDurationMs(const AsfFileParts& parts) {
     const uint64_t play = testsupport::GetLE64(parts.header, parts.filePropertiesOffset + 64);
     return play ? uint32_t(play / 10000 - testsupport::GetLE64(parts.header, parts.filePropertiesOffset + 80)) : 0;
-}
-
-inline uint32_t SendTimeOf(const Bytes& packet, uint32_t packetSize) {
-    testsupport::AsfPacketLayout layout;
-    EXPECT_TRUE(testsupport::WalkAsfPacket(packet, packetSize, layout));
-    return testsupport::GetLE32(packet, layout.sendTimeOffset);
 }
 
 class MmshClientTest : public ::testing::Test {
