@@ -195,7 +195,6 @@ TEST(MmsLoopback, ServerBehaviours) {
         {"header in packets of 250 bytes", [](auto& o) { o.headerPacketSize = 250; }, all, ""},
         {"first of them flagged 0x00", [](auto& o) { o.headerPacketSize = 250, o.mmsFirstHeaderFlags = 0; }, all, ""},
         {"first of them flagged 0x08", [](auto& o) { o.headerPacketSize = 250, o.mmsFirstHeaderFlags = 8; }, all, ""},
-        {"first of them flagged 0x0C", [](auto& o) { o.headerPacketSize = 250, o.mmsFirstHeaderFlags = 12; }, all, ""},
         {"header in packets of 20 bytes", [](auto& o) { o.headerPacketSize = 20; }, all, ""},
         {"a Ping every 25 packets", [](auto& o) { o.pingEvery = 25; }, all, ""},
         {"dropped inside packet 41", [](auto& o) { o.dropAfterPackets = 40, o.dropMidChunk = true; }, 40,

@@ -219,9 +219,7 @@ TEST(MmsSession, OnDemandSessionFollowsTheReplyTableAndWritesPaddedPackets) {
     EXPECT_EQ(out.errors, std::vector<std::string>{});
     EXPECT_EQ(Mids(out.sent), (std::vector<uint32_t>{kConnect, kPong, kFunnelInfo, kConnectFunnel, kOpenFile,
                                                      kReadBlock, kPong, kStreamSwitch, kStartPlaying, kPong}));
-    std::vector<uint32_t> seqs;
-    for (const auto& c : out.sent) seqs.push_back(c.sequence);
-    EXPECT_EQ(seqs, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7, 6, 9}));
+    for (size_t i = 0; i < out.sent.size(); ++i) EXPECT_EQ(out.sent[i].sequence, i == 8 ? 6 : i) << i;
     // The transport string carries the connection's own address and port,
     // the file name the URL's path without its first '/'.
     EXPECT_EQ(Bytes(out.sent[3].bytes.begin() + 60, out.sent[3].bytes.end()),

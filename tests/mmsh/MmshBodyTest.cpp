@@ -286,17 +286,22 @@ TEST(MmshBody, PlainBodies) {
     }
 
     // Blocks of 4096 after the first 12 bytes each report progress, but the
-    // one completing the length; a body longer than its length stops there.
+    // one completing the length; a body longer than its length stops there,
+    // and the size limit is looked at after each block.
     const std::vector<Progress> fromBlocks = {{4108, 0, 0}, {8204, 0, 0}, {9000, 0, 0}};
-    for (uint64_t length : {0, 5000}) {
-        SCOPED_TRACE(length);
+    const std::tuple<uint64_t, int, size_t, size_t> runs[] = {{0, -1, 9000, 3}, {5000, -1, 5000, 1}, {0, 0, 4108, 1}};
+    for (const auto& [length, sizeLimit, kept, reports] : runs) {
+        SCOPED_TRACE(testing::Message() << length << " " << sizeLimit);
+        RecorderSettings settings;
+        settings.sizePolicy = sizeLimit >= 0;
+        settings.maxSize = sizeLimit;
         RecordingSink sink;
-        MmshClient client(1, {}, &sink, nullptr);
+        MmshClient client(1, settings, &sink, nullptr);
         client.SetPurpose(meta);
         const BodyRun run = ReadAll(client, letters, 0, true, length);
-        EXPECT_EQ(run.file, Bytes(letters.begin(), letters.begin() + (length ? length : letters.size())));
-        EXPECT_EQ(run.consumed, run.file.size());
-        EXPECT_EQ(sink.progressCalls, length ? std::vector<Progress>(1, fromBlocks[0]) : fromBlocks);
+        EXPECT_EQ(run.file, Bytes(letters.begin(), letters.begin() + kept));
+        EXPECT_EQ(run.consumed, kept);
+        EXPECT_EQ(sink.progressCalls, std::vector<Progress>(fromBlocks.begin(), fromBlocks.begin() + reports));
     }
 }
 

@@ -1,12 +1,10 @@
-// The MMSH client against the loopback stream server: what reaches the
-// server, what lands in the file, the size limit, authentication, answers
-// that are no recording, streams that end early, stopping (also a stop that
-// ends the HTTP stream's wait).
+// The MMSH client against the loopback stream server: requests, files,
+// authentication, answers that are no recording, early ends and limits,
+// stopping (also a stop that ends the HTTP stream's wait).
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <curl/curl.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
