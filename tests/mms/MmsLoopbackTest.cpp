@@ -37,7 +37,7 @@ uint32_t RecordOverPair(MmsClient& client, ByteSink* file, const Bytes& script, 
     EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
     MmsSocket socket(fds[0]);
     const std::atomic<bool> stop{false};
-    MmsSocketTransport transport(socket, stop);
+    MmsSocketTransport transport(socket, stop, 20000);  // a generous idle time-out, so a fault cannot hang the test
     std::thread peer([&] {
         for (size_t at = 0; at < script.size(); at += chunk) {
             const size_t n = std::min(chunk, script.size() - at);
@@ -122,6 +122,7 @@ TEST(MmsSocket, FailedConnectionsAndLookupsAreReportedWithTheirCause) {
     } rows[] = {
         {"mms://127.0.0.1:" + port + "/x", kSystem, "connect failed !!: connection refused", closedPort},
         {"mms://localhost:" + port + "/x", kSystem, "connect failed !!: connection refused", closedPort},
+        {"mms://[::1]:" + port + "/x", kSystem, "connect failed !!: connection refused", closedPort},
         {"mms://stream.example.invalid/x", EAI_NONAME, "connect failed !!: name not found", 1755},
         {"mms://stream.example.invalid/x", EAI_FAIL, "connect failed !!: name not found", 1755},
         {"mms://stream.example.invalid/x", EAI_AGAIN, "connect failed !!: name service not answering", 1755},
