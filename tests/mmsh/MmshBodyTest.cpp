@@ -1,591 +1,308 @@
-// The body readers of the MMSH client over bytes in memory, handed out a few
-// at a time: chunk framing, header joining, padding, limits, malformed and
-// truncated input.
+// The body readers of the MMSH client over bytes in memory: chunk framing
+// (handed out a few bytes at a time), header joining, padding, times,
+// limits, plain bodies, malformed and truncated input.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "asf/OutputFile.h"
-#include "protocols/mmsh/ByteSource.h"
 #include "protocols/StreamErrors.h"
-#include "protocols/mmsh/MmshClient.h"
+#include "protocols/mmsh/ByteSource.h"
 #include "tests/mmsh/MmshTestUtil.h"
 
 namespace larkspan::mmshtest {
 namespace {
 
-// Pull sizes the body is handed out in: byte by byte, odd small steps, one
-// smaller than a chunk head, and everything at once.
-const size_t kSteps[] = {1, 3, 7, 11, 4096, 0};
-
-class BodyTest : public ::testing::TestWithParam<size_t> {
-protected:
-    BodyTest() : dir_("body") {}
-
-    // Runs ReadBody over `body` into a fresh file and returns the file bytes.
-    std::vector<uint8_t> Run(MmshClient& client, const std::vector<uint8_t>& body, bool describeOnly = false,
-                             uint64_t contentLength = 0, ReadStatus atEnd = ReadStatus::End, bool withFile = true) {
-        const std::string path = dir_.File("out.asf");
-        OutputFile file;
-        EXPECT_TRUE(file.Create(path));
-        MemoryByteSource source(body.data(), body.size(), GetParam(), atEnd);
-        count_ = client.ReadBody(source, withFile ? &file : nullptr, contentLength, describeOnly);
-        consumed_ = source.Consumed();
-        EXPECT_TRUE(file.Close());
-        return ReadFileBytes(path);
-    }
-
-    static std::vector<uint8_t> Padded(std::vector<uint8_t> packet, size_t size) {
-        if (packet.size() < size) packet.resize(size, 0);
-        return packet;
-    }
-
-    RecordingSink sink_;
-    RecorderSettings settings_;
-    TempFolder dir_;
-    uint64_t count_ = 0;
-    size_t consumed_ = 0;
+struct BodyRun {
+    Bytes file;
+    uint64_t count = 0;
+    size_t consumed = 0;
 };
 
-INSTANTIATE_TEST_SUITE_P(Steps, BodyTest, ::testing::ValuesIn(kSteps));
-
-// What the body means rather than how it is cut up: the whole body at once.
-class BodyRules : public BodyTest {};
-INSTANTIATE_TEST_SUITE_P(WholeBody, BodyRules, ::testing::Values(size_t{0}));
-
-TEST_P(BodyTest, PlayBodyWritesHeaderThenPacketsPaddedToPacketSize) {
-    HeaderValues shape = OnDemandHeader();
-    const std::vector<uint8_t> header = MakeHeader(shape);
-    const std::vector<std::vector<uint8_t>> packets = {
-        MakePacket(0, 3200, 1), MakePacket(1000, 1500, 2), MakePacket(2500, 40, 3)};
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    for (size_t i = 0; i < packets.size(); ++i) Append(body, MakeChunk('D', packets[i], 0, uint32_t(i)));
-    Append(body, EndChunk());
-
-    MmshClient client(1, settings_, &sink_, nullptr);
-    const std::vector<uint8_t> written = Run(client, body);
-
-    std::vector<uint8_t> expected = header;
-    for (const auto& p : packets) Append(expected, Padded(p, 3200));
-    EXPECT_EQ(written, expected);
-    EXPECT_EQ(client.Framing(), MmshClient::kFramingFramed);
-    EXPECT_EQ(client.BytesReceived(), header.size() + 3 * 3200);
-    EXPECT_TRUE(sink_.errors.empty());
-    EXPECT_EQ(consumed_, body.size());
-
-    // 20 s minus 3 s preroll = 17000 ms; progress in hundredths of a per cent.
-    EXPECT_EQ(client.HeaderInfo().DurationMs, 17000u);
-    ASSERT_EQ(sink_.progressCalls.size(), 3u);
-    EXPECT_EQ(sink_.progressCalls[0].progress, 0);
-    EXPECT_EQ(sink_.progressCalls[1].progress, 1000 * 10000 / 17000);
-    EXPECT_EQ(sink_.progressCalls[2].progress, 2500 * 10000 / 17000);
-    EXPECT_EQ(sink_.progressCalls[2].timeMs, 2500u);
-    EXPECT_EQ(sink_.progressCalls[0].bytes, header.size() + 3200);
-    EXPECT_EQ(sink_.progressCalls[2].bytes, header.size() + 3 * 3200);
+// Runs ReadBody over `body`, `step` bytes per read (0: all at once), into a
+// fresh file.
+BodyRun ReadAll(MmshClient& client, const Bytes& body, size_t step = 0, bool describeOnly = false,
+                uint64_t contentLength = 0, ReadStatus atEnd = ReadStatus::End) {
+    TempFolder dir("body");
+    OutputFile file;
+    EXPECT_TRUE(file.Create(dir.File("out.asf")));
+    MemoryByteSource source(body.data(), body.size(), step, atEnd);
+    BodyRun run;
+    run.count = client.ReadBody(source, &file, contentLength, describeOnly);
+    run.consumed = source.Consumed();
+    EXPECT_TRUE(file.Close());
+    run.file = ReadFileBytes(dir.File("out.asf"));
+    return run;
 }
 
-TEST_P(BodyRules, DescribeOnlyCountsTheHeaderAndWritesNothing) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    Append(body, MakeChunk('D', MakePacket(0, 100, 1)));  // never read in a describe exchange
-
-    MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_TRUE(Run(client, body, /*describeOnly=*/true).empty());
-    EXPECT_EQ(client.BytesReceived(), header.size());
-    EXPECT_EQ(count_, 12 + header.size());
-    EXPECT_EQ(client.HeaderInfo().minPacketSize, 3200u);
-    EXPECT_TRUE(sink_.progressCalls.empty());
+Bytes Padded(Bytes packet, size_t size) {
+    packet.resize(std::max(packet.size(), size), 0);
+    return packet;
 }
 
-TEST_P(BodyTest, PacketsLargerThanTheBufferAreCopiedWhole) {
-    HeaderValues shape = OnDemandHeader();
-    shape.minPacketSize = shape.maxPacketSize = 12000;
-    const std::vector<uint8_t> header = MakeHeader(shape);
-    const auto full = MakePacket(0, 12000, 4);
-    const auto trimmed = MakePacket(500, 9000, 5);  // still longer than the buffer, shorter than a packet
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    Append(body, MakeChunk('D', full));
-    Append(body, MakeChunk('D', trimmed));
-    Append(body, EndChunk());
-
-    MmshClient client(1, settings_, &sink_, nullptr);
-    std::vector<uint8_t> expected = header;
-    Append(expected, full);
-    Append(expected, Padded(trimmed, 12000));
-    EXPECT_EQ(Run(client, body), expected);
-    EXPECT_TRUE(sink_.errors.empty());
-    ASSERT_EQ(sink_.progressCalls.size(), 2u);
-    EXPECT_EQ(sink_.progressCalls[1].timeMs, 500u);
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) Append(out, p);
+    return out;
 }
 
-TEST_P(BodyTest, HeaderSpreadOverSeveralChunksIsJoined) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    const size_t cut1 = 40, cut2 = 130;  // the second cut falls inside File Properties
-    std::vector<uint8_t> body;
-    Append(body, MakeChunk('H', std::vector<uint8_t>(header.begin(), header.begin() + cut1), 0x04));
-    Append(body, MakeChunk('H', std::vector<uint8_t>(header.begin() + cut1, header.begin() + cut2), 0x04));
-    Append(body, MakeChunk('H', std::vector<uint8_t>(header.begin() + cut2, header.end()), 0x08));
-    const auto packet = MakePacket(10, 3200, 6);
-    Append(body, MakeChunk('D', packet));
-    Append(body, EndChunk());
-
-    MmshClient client(1, settings_, &sink_, nullptr);
-    std::vector<uint8_t> expected = header;
-    Append(expected, packet);
-    EXPECT_EQ(Run(client, body), expected);
-    EXPECT_TRUE(sink_.errors.empty());
-    EXPECT_EQ(client.HeaderInfo().HeaderLength, header.size() - 50);
-    EXPECT_EQ(client.BytesReceived(), header.size() + 3200);
-}
-
-TEST_P(BodyTest, ChunksOtherThanDataAreNotWritten) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    const auto p1 = MakePacket(0, 3200, 7);
-    const auto p2 = MakePacket(40, 3200, 8);
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    Append(body, MakeChunk('D', p1));
-    Append(body, MakeChunk('C', std::vector<uint8_t>(20, 0xCC)));
-    Append(body, MakeChunk('Q', std::vector<uint8_t>(9000, 0x51)));
-    Append(body, MakeChunk('H', header, 0x0C));  // a repeated header mid-stream
-    Append(body, MakeChunk('D', p2));
-    Append(body, EndChunk());
-
-    MmshClient client(1, settings_, &sink_, nullptr);
-    std::vector<uint8_t> expected = header;
-    Append(expected, p1);
-    Append(expected, p2);
-    EXPECT_EQ(Run(client, body), expected);
-    EXPECT_TRUE(sink_.errors.empty());
-    EXPECT_EQ(sink_.progressCalls.size(), 2u);
-}
-
-TEST_P(BodyTest, EndAsFirstDataChunkLeavesOnlyTheHeader) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    Append(body, EndChunk());
-    MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_EQ(Run(client, body), header);
-    EXPECT_EQ(client.BytesReceived(), header.size());
-    EXPECT_TRUE(sink_.errors.empty());
-}
-
-TEST_P(BodyRules, LiveTimesCountFromTheFirstPacketAndProgressStaysZero) {
-    HeaderValues shape = LiveHeader();
-    const std::vector<uint8_t> header = MakeHeader(shape);
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    const uint32_t base = 5000000;
-    for (uint32_t t : {0u, 400u, 1200u}) Append(body, MakeChunk('D', MakePacket(base + t, 3200, 1)));
-    // A packet whose layout has no known send time keeps the previous one.
-    Append(body, MakeChunk('D', MakePacket(0xFFFFFFFF, 3200, 1, 0x49)));
-    Append(body, EndChunk());
-
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    EXPECT_EQ(client.HeaderInfo().DurationMs, 0u);
-    ASSERT_EQ(sink_.progressCalls.size(), 4u);
-    const uint32_t times[] = {0, 400, 1200, 1200};
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(sink_.progressCalls[i].progress, 0);
-        EXPECT_EQ(sink_.progressCalls[i].timeMs, times[i]) << i;
-    }
-}
-
-TEST_P(BodyRules, LiveTimesCountFromTheFirstSendTimeFound) {
-    // The first packet's layout has no known send time: the base is the
-    // next packet's, so the time limit still counts from there.
-    HeaderValues shape = LiveHeader();
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
-    Append(body, MakeChunk('D', MakePacket(0xFFFFFFFF, 3200, 1, 0x49)));
-    for (uint32_t t = 0; t <= 6000; t += 1000) Append(body, MakeChunk('D', MakePacket(5000000 + t, 3200, 1)));
-    Append(body, EndChunk());
-
-    settings_.timePolicy = 1;
-    settings_.maxTime = 3;
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    std::vector<uint32_t> times;
-    for (const auto& p : sink_.progressCalls) times.push_back(p.timeMs);
-    EXPECT_EQ(times, (std::vector<uint32_t>{0, 0, 1000, 2000, 3000}));
-    EXPECT_TRUE(sink_.errors.empty());
-}
-
-TEST_P(BodyRules, ProgressStopsAtTheWhole) {
-    // 17 s of play duration; packets sent at and past its end.
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
-    for (uint32_t t : {16999u, 17000u, 19500u}) Append(body, MakeChunk('D', MakePacket(t, 3200, 1)));
-    Append(body, EndChunk());
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    std::vector<int> progress;
-    for (const auto& p : sink_.progressCalls) progress.push_back(p.progress);
-    EXPECT_EQ(progress, (std::vector<int>{9999, 10000, 10000}));
-}
-
-TEST_P(BodyRules, LiveTimeLimitAppliesToRelativeTime) {
-    HeaderValues shape = LiveHeader();
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
-    for (uint32_t t = 0; t <= 10000; t += 500) Append(body, MakeChunk('D', MakePacket(5000000 + t, 3200, 1)));
-    Append(body, EndChunk());
-
-    settings_.timePolicy = 1;
-    settings_.maxTime = 3;
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    ASSERT_FALSE(sink_.progressCalls.empty());
-    // Stops after the first packet at 3 s relative time: 0, 500, ..., 3000.
-    EXPECT_EQ(sink_.progressCalls.size(), 7u);
-    EXPECT_EQ(sink_.progressCalls.back().timeMs, 3000u);
-}
-
-TEST_P(BodyRules, OnDemandTimeLimitUsesAbsoluteSendTime) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
-    for (uint32_t t = 2000; t <= 10000; t += 500) Append(body, MakeChunk('D', MakePacket(t, 3200, 1)));
-    Append(body, EndChunk());
-
-    settings_.timePolicy = 1;
-    settings_.maxTime = 3;
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    // 2000, 2500, 3000: the third has 3000 / 1000 >= 3.
-    ASSERT_EQ(sink_.progressCalls.size(), 3u);
-    EXPECT_EQ(sink_.progressCalls.back().timeMs, 3000u);
-}
-
-TEST_P(BodyRules, SizeLimitIsCheckedAfterEachChunk) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    for (uint32_t i = 0; i < 400; ++i) Append(body, MakeChunk('D', MakePacket(i * 10, 1000, 1)));
-    Append(body, EndChunk());
-
-    settings_.sizePolicy = 1;
-    settings_.maxSize = 1;
-    MmshClient client(1, settings_, &sink_, nullptr);
-    const auto written = Run(client, body);
-    // The first chunk that takes the count to 1 MiB or more is the last.
-    const uint64_t packets = (1048576 - header.size() + 3199) / 3200;
-    EXPECT_EQ(sink_.progressCalls.size(), packets);
-    EXPECT_EQ(written.size(), header.size() + packets * 3200);
-    EXPECT_EQ(client.BytesReceived(), written.size());
-}
-
-TEST_P(BodyRules, SizeLimitZeroStopsAfterTheFirstChunk) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
-    for (int i = 0; i < 5; ++i) Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
-    Append(body, EndChunk());
-    settings_.sizePolicy = 1;
-    settings_.maxSize = 0;
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    EXPECT_EQ(sink_.progressCalls.size(), 1u);
-}
-
-TEST_P(BodyRules, WithoutAFileDataIsNeitherWrittenNorCounted) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
-    Append(body, MakeChunk('D', MakePacket(100, 10000, 1)));
-    Append(body, EndChunk());
-    MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_TRUE(Run(client, body, false, 0, ReadStatus::End, /*withFile=*/false).empty());
-    EXPECT_EQ(client.BytesReceived(), header.size());
-    EXPECT_EQ(sink_.progressCalls.size(), 2u);
-    EXPECT_EQ(consumed_, body.size());
-}
-
-TEST_P(BodyRules, HeaderWithoutFilePropertiesEndsTheRecording) {
-    HeaderValues shape = OnDemandHeader();
-    shape.withFileProperties = false;
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
-    Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
-    Append(body, EndChunk());
-    MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_TRUE(Run(client, body).empty());
-    EXPECT_EQ(sink_.errors, std::vector<std::string>{"Unable to parse this ASF header!"});
-    EXPECT_TRUE(client.HeaderRejected());
-    EXPECT_EQ(client.BytesReceived(), 0u);
-    EXPECT_TRUE(sink_.progressCalls.empty());
-}
-
-TEST_P(BodyRules, UnequalPacketSizesAreNotSupported) {
-    HeaderValues shape = OnDemandHeader();
-    shape.maxPacketSize = 3300;
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
-    Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
-    Append(body, EndChunk());
-    MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_TRUE(Run(client, body).empty());
-    EXPECT_EQ(sink_.errors, std::vector<std::string>{"not supported"});
-    EXPECT_TRUE(client.HeaderRejected());
-}
-
-TEST_P(BodyRules, PacketSizeOf65536IsNotSupported) {
-    HeaderValues shape = OnDemandHeader();
-    shape.minPacketSize = shape.maxPacketSize = 65536;
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
-    MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_TRUE(Run(client, body).empty());
-    EXPECT_EQ(sink_.errors, std::vector<std::string>{"not supported"});
-}
-
-TEST_P(BodyTest, TruncatedHeaderIsAReadError) {
-    const std::vector<uint8_t> chunk = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
-    for (size_t keep : {size_t(5), size_t(12), size_t(13), chunk.size() / 2, chunk.size() - 1}) {
-        RecordingSink sink;
-        MmshClient client(1, settings_, &sink, nullptr);
-        const std::vector<uint8_t> body(chunk.begin(), chunk.begin() + keep);
-        const auto written = Run(client, body);
-        EXPECT_TRUE(written.empty()) << keep;
-        EXPECT_EQ(sink.errors, std::vector<std::string>{"read error"}) << keep;
-    }
-}
-
-TEST_P(BodyTest, BodyEndingBeforeTheEndChunk) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    const auto p1 = MakePacket(0, 3200, 1);
-    Append(body, MakeChunk('D', p1));
-    const auto next = MakeChunk('D', MakePacket(100, 3200, 2));
-    struct Case {
-        ReadStatus end;
-        size_t keep;  // bytes of the next chunk before the body ends
+// Framed bodies, each read in pull sizes of one byte, odd small steps, one
+// smaller than a chunk head, and all at once: what lands in the file and
+// what is reported. Only a clean end between chunks is a close by the
+// server; an end inside a chunk or a failed transfer is a broken read.
+TEST(MmshBody, FramedBodiesWhateverTheReadSize) {
+    const HeaderValues shape = StreamHeader();
+    const Bytes header = MakeHeader(shape);
+    const Bytes headerChunk = MakeChunk('H', header, 0x0C);
+    const Bytes p1 = MakePacket(0, 3200, 1), p2 = MakePacket(1000, 1500, 2), p3 = MakePacket(2500, 40, 3);
+    const Bytes p1Chunk = MakeChunk('D', p1), p2Chunk = MakeChunk('D', p2);
+    HeaderValues big = shape;
+    big.minPacketSize = big.maxPacketSize = 12000;
+    const Bytes bigHeader = MakeHeader(big);
+    const Bytes full = MakePacket(0, 12000, 4), trimmed = MakePacket(500, 9000, 5);  // both longer than the buffer
+    HeaderValues noFileProperties = shape, unequal = shape, tooBig = shape;
+    noFileProperties.withFileProperties = false;
+    unequal.maxPacketSize = 3300;
+    tooBig.minPacketSize = tooBig.maxPacketSize = 65536;
+    const std::string readError = "read error", parseError = "Unable to parse this ASF header!";
+    const std::string noHeader = "not a stream: the server sent no header";
+    auto cut = [](const Bytes& b, size_t keep) { return Bytes(b.begin(), b.begin() + keep); };
+    struct Row {
+        std::string name;
+        Bytes body;
+        Bytes file;
         std::string error;
+        ReadStatus atEnd = ReadStatus::End;
+    } rows[] = {
+        {"header, packets padded", Cat({headerChunk, p1Chunk, p2Chunk, MakeChunk('D', p3), EndChunk()}),
+         Cat({header, p1, Padded(p2, 3200), Padded(p3, 3200)}), ""},
+        {"packets longer than the buffer",
+         Cat({MakeChunk('H', bigHeader, 0x0C), MakeChunk('D', full), MakeChunk('D', trimmed), EndChunk()}),
+         Cat({bigHeader, full, Padded(trimmed, 12000)}), ""},
+        // The second cut falls inside File Properties.
+        {"header over three chunks",
+         Cat({MakeChunk('H', cut(header, 40), 0x04), MakeChunk('H', Bytes(header.begin() + 40, header.begin() + 130)),
+              MakeChunk('H', Bytes(header.begin() + 130, header.end()), 0x08), p1Chunk, EndChunk()}),
+         Cat({header, p1}), ""},
+        {"other chunks skipped",
+         Cat({headerChunk, p1Chunk, MakeChunk('C', Bytes(20, 0xCC)), MakeChunk('Q', Bytes(9000, 0x51)), headerChunk,
+              p2Chunk, EndChunk()}),
+         Cat({header, p1, Padded(p2, 3200)}), ""},
+        {"end first", Cat({headerChunk, EndChunk()}), header, ""},
+        {"no File Properties", Cat({MakeChunk('H', MakeHeader(noFileProperties), 0x0C), p1Chunk, EndChunk()}), {},
+         parseError},
+        {"packet sizes differ", Cat({MakeChunk('H', MakeHeader(unequal), 0x0C), p1Chunk, EndChunk()}), {},
+         "not supported"},
+        {"packets of 64 KiB", MakeChunk('H', MakeHeader(tooBig), 0x0C), {}, "not supported"},
+        {"header chunk of 0", Cat({MakeChunkHead('H', 0, 0x0C), p1Chunk, EndChunk()}), {}, parseError},
+        {"header chunk of 8", Cat({MakeChunkHead('H', 8, 0x0C), p1Chunk, EndChunk()}), {}, parseError},
+        {"header chunk of 0x9000", Cat({MakeChunkHead('H', 0x9000, 0x0C), p1Chunk, EndChunk()}), {}, parseError},
+        {"data first", Cat({p1Chunk, p2Chunk, EndChunk()}), {}, noHeader},
+        {"end first, no header", Cat({EndChunk(), p2Chunk, EndChunk()}), {}, noHeader},
+        {"header head cut short", cut(headerChunk, 5), {}, readError},
+        {"header one byte short", cut(headerChunk, headerChunk.size() - 1), {}, readError},
+        {"closed between chunks", Cat({headerChunk, p1Chunk}), Cat({header, p1}), ClosedEarlyText(1)},
+        {"closed inside a head", Cat({headerChunk, p1Chunk, cut(p2Chunk, 6)}), Cat({header, p1}), readError},
+        {"closed after a head", Cat({headerChunk, p1Chunk, cut(p2Chunk, 12)}), Cat({header, p1}), readError},
+        {"closed inside a payload", Cat({headerChunk, p1Chunk, cut(p2Chunk, 500)}), Cat({header, p1}), readError},
+        {"failed between chunks", Cat({headerChunk, p1Chunk}), Cat({header, p1}), readError, ReadStatus::Failed},
+        {"failed inside a head", Cat({headerChunk, p1Chunk, cut(p2Chunk, 6)}), Cat({header, p1}), readError,
+         ReadStatus::Failed},
+        {"closed inside a long packet", Cat({MakeChunk('H', bigHeader, 0x0C), cut(MakeChunk('D', full), 10000)}),
+         Cat({bigHeader, cut(full, MmshClient::kBufferSize)}), readError},
+        {"framing lost", Cat({headerChunk, Bytes(40, 'x')}), header, readError},
+        // Data chunks of a length below 8 (as a signed 16-bit count) end the
+        // data quietly.
+        {"data chunk of 0", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 0), Bytes(64, 0xEE)}), Cat({header, p1}), ""},
+        {"data chunk of 8", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 8), Bytes(64, 0xEE)}), Cat({header, p1}), ""},
+        {"data chunk of 0x8008", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 0x8008), Bytes(64, 0xEE)}),
+         Cat({header, p1}), ""},
+        {"data chunk of 0x8007", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 0x8007), Bytes(64, 0xEE)}),
+         Cat({header, p1}), readError},
     };
-    // Only a clean end between chunks is a close by the server; an end
-    // inside a chunk or a failed transfer is a broken read.
-    const Case cases[] = {
-        {ReadStatus::End, 0, ClosedEarlyText(1)},  {ReadStatus::End, 6, "read error"},
-        {ReadStatus::End, 12, "read error"},       {ReadStatus::End, 500, "read error"},
-        {ReadStatus::Failed, 0, "read error"},     {ReadStatus::Failed, 6, "read error"},
-        {ReadStatus::Failed, 500, "read error"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "keep " << c.keep << (c.end == ReadStatus::End ? " end" : " failed"));
-        std::vector<uint8_t> cut = body;
-        cut.insert(cut.end(), next.begin(), next.begin() + c.keep);
-        RecordingSink sink;
-        MmshClient client(1, settings_, &sink, nullptr);
-        const auto written = Run(client, cut, false, 0, c.end);
-        std::vector<uint8_t> expected = header;
-        Append(expected, p1);
-        EXPECT_EQ(written, expected);
-        EXPECT_EQ(sink.errors, std::vector<std::string>{c.error});
-    }
-}
-
-TEST_P(BodyTest, DroppedInsideALargePacketIsAReadError) {
-    HeaderValues shape = OnDemandHeader();
-    shape.minPacketSize = shape.maxPacketSize = 12000;
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(shape), 0x0C);
-    const auto big = MakeChunk('D', MakePacket(0, 12000, 1));
-    body.insert(body.end(), big.begin(), big.begin() + 10000);
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    EXPECT_EQ(sink_.errors, std::vector<std::string>{"read error"});
-    EXPECT_TRUE(sink_.progressCalls.empty());
-}
-
-TEST_P(BodyTest, ChunkLengthsBelowEightEndTheDataLoop) {
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    for (uint16_t length : {uint16_t(0), uint16_t(4), uint16_t(8), uint16_t(0x8008), uint16_t(0xFFFF)}) {
-        std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-        const auto p = MakePacket(0, 3200, 1);
-        Append(body, MakeChunk('D', p));
-        Append(body, MakeChunkHead('D', length));
-        Append(body, std::vector<uint8_t>(64, 0xEE));
-        RecordingSink sink;
-        MmshClient client(1, settings_, &sink, nullptr);
-        std::vector<uint8_t> expected = header;
-        Append(expected, p);
-        EXPECT_EQ(Run(client, body), expected) << length;
-        EXPECT_TRUE(sink.errors.empty()) << length;
-    }
-}
-
-TEST_P(BodyTest, EmptyOrNegativeHeaderChunkWritesNothing) {
-    for (uint16_t length : {uint16_t(0), uint16_t(7), uint16_t(8), uint16_t(0x9000)}) {
-        std::vector<uint8_t> body = MakeChunkHead('H', length, 0x0C);
-        Append(body, MakeChunk('D', MakePacket(0, 3200, 1)));
-        Append(body, EndChunk());
-        RecordingSink sink;
-        MmshClient client(1, settings_, &sink, nullptr);
-        EXPECT_TRUE(Run(client, body).empty()) << length;
-        EXPECT_TRUE(client.HeaderRejected()) << length;
-        EXPECT_EQ(sink.errors, std::vector<std::string>{"Unable to parse this ASF header!"});
-    }
-}
-
-TEST_P(BodyTest, StreamWithoutAHeaderWritesNothing) {
-    for (char first : {'D', 'E'}) {
-        SCOPED_TRACE(first);
-        std::vector<uint8_t> body = MakeChunk(first, first == 'D' ? MakePacket(0, 3200, 1) : std::vector<uint8_t>{});
-        Append(body, MakeChunk('D', MakePacket(100, 3200, 1)));
-        Append(body, EndChunk());
-        for (bool describeOnly : {true, false}) {
+    for (const Row& row : rows) {
+        for (size_t step : {1, 3, 7, 11, 4096, 0}) {
+            SCOPED_TRACE(testing::Message() << row.name << ", step " << step);
             RecordingSink sink;
-            MmshClient client(1, settings_, &sink, nullptr);
-            EXPECT_TRUE(Run(client, body, describeOnly).empty());
-            EXPECT_TRUE(client.HeaderRejected());
-            EXPECT_EQ(client.BytesReceived(), 0u);
-            EXPECT_EQ(sink.errors, std::vector<std::string>{"not a stream: the server sent no header"});
+            MmshClient client(1, {}, &sink, nullptr);
+            const BodyRun run = ReadAll(client, row.body, step, false, 0, row.atEnd);
+            EXPECT_EQ(run.file, row.file);
+            EXPECT_EQ(sink.errors, row.error.empty() ? Errors{} : Errors{row.error});
+            EXPECT_EQ(client.Framing(), MmshClient::kFramingFramed);
         }
     }
 }
 
-TEST_P(BodyTest, LostFramingInTheDataPhaseIsAReadError) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
-    Append(body, std::vector<uint8_t>(40, 'x'));
-    MmshClient client(1, settings_, &sink_, nullptr);
-    Run(client, body);
-    EXPECT_EQ(sink_.errors, std::vector<std::string>{"read error"});
+// 20 s minus 3 s preroll = 17000 ms; progress in hundredths of a per cent.
+TEST(MmshBody, CountsHeaderInfoAndProgress) {
+    const Bytes header = MakeHeader(StreamHeader());
+    const Bytes body = Cat({MakeChunk('H', header, 0x0C), MakeChunk('D', MakePacket(0, 3200)),
+                            MakeChunk('D', MakePacket(1000, 1500)), MakeChunk('D', MakePacket(2500, 40)), EndChunk()});
+    RecordingSink sink;
+    MmshClient client(1, {}, &sink, nullptr);
+    const BodyRun run = ReadAll(client, body);
+    EXPECT_EQ(run.consumed, body.size());
+    EXPECT_EQ(client.BytesReceived(), header.size() + 3 * 3200);
+    EXPECT_EQ(client.HeaderInfo().DurationMs, 17000u);
+    EXPECT_EQ(client.HeaderInfo().HeaderLength, header.size() - 50);
+    const uint32_t h = uint32_t(header.size());
+    const std::vector<Progress> progress = {
+        {h + 3200, 0, 0}, {h + 6400, 1000 * 10000 / 17000, 1000}, {h + 9600, 2500 * 10000 / 17000, 2500}};
+    EXPECT_EQ(sink.progressCalls, progress);
+
+    EXPECT_EQ(sink.errors, Errors{});
 }
 
-TEST_P(BodyTest, PlainBodyIsCopiedWithItsFirstBytes) {
-    std::string text = "<ASX version=\"3.0\">\r\n<Entry><Ref href=\"mms://example.invalid/a.asf\"/></Entry>\r\n</ASX>\r\n";
-    while (text.size() < 10000) text += "<!-- filler -->\r\n";
-    const std::vector<uint8_t> body(text.begin(), text.end());
-    MmshClient client(1, settings_, &sink_, nullptr);
-    client.SetPurpose(MmshClient::Purpose::MetaFile);
-    // In the describe exchange too.
-    EXPECT_EQ(Run(client, body, /*describeOnly=*/true, body.size()), body);
-    EXPECT_EQ(client.Framing(), MmshClient::kFramingRaw);
-    EXPECT_EQ(client.BytesReceived(), body.size());
-    // Blocks of 4096 after the first 12 bytes; the block completing the
-    // length reports nothing.
-    const size_t blocks = (body.size() - 12 + 4095) / 4096;
-    EXPECT_EQ(sink_.progressCalls.size(), blocks - 1);
-    for (const auto& p : sink_.progressCalls) {
-        EXPECT_EQ(p.progress, 0);
-        EXPECT_EQ(p.timeMs, 0u);
-    }
-    EXPECT_TRUE(sink_.errors.empty());
-}
-
-TEST_P(BodyTest, PlainBodyStopsAtItsContentLength) {
-    std::vector<uint8_t> body(9000);
-    for (size_t i = 0; i < body.size(); ++i) body[i] = uint8_t('a' + i % 26);
-    MmshClient client(1, settings_, &sink_, nullptr);
-    client.SetPurpose(MmshClient::Purpose::MetaFile);
-    const auto written = Run(client, body, true, 5000);
-    EXPECT_EQ(written, std::vector<uint8_t>(body.begin(), body.begin() + 5000));
-    EXPECT_EQ(consumed_, 5000u);
-}
-
-TEST_P(BodyTest, PlainBodyWithoutLengthRunsToTheEnd) {
-    std::vector<uint8_t> body(7777, 'z');
-    MmshClient client(1, settings_, &sink_, nullptr);
-    client.SetPurpose(MmshClient::Purpose::MetaFile);
-    EXPECT_EQ(Run(client, body, true, 0), body);
-    EXPECT_TRUE(sink_.errors.empty());
-}
-
-TEST_P(BodyTest, TinyPlainBodiesAreCopied) {
-    for (size_t n : {size_t(1), size_t(2), size_t(11), size_t(12), size_t(13)}) {
-        std::vector<uint8_t> body(n, 'q');
+// Stream times and progress: a broadcast counts from the first send time
+// found (a packet of a layout without one keeps the last time, 0 before the
+// first); an on-demand stream's progress stops at the whole. Limits end
+// the data after the packet that reaches them: on demand the send time,
+// live the stream time, in whole seconds; the bytes received, header
+// included, in whole MiB.
+TEST(MmshBody, TimesProgressAndLimits) {
+    const uint32_t none = 0xFFFFFFFF;  // a packet without a send time
+    const uint32_t base = 5000000;
+    struct Row {
+        const char* name;
+        bool live;
+        std::vector<uint32_t> sendTimes;
+        int timeLimit;  // seconds, -1: none
+        std::vector<uint32_t> times;
+        std::vector<int> progress;
+    } rows[] = {
+        {"live", true, {base, base + 400, base + 1200, none}, -1, {0, 400, 1200, 1200}, {0, 0, 0, 0}},
+        {"live, first without", true, {none, base, base + 1000, base + 2000, base + 3000, base + 4000}, 3,
+         {0, 0, 1000, 2000, 3000}, {0, 0, 0, 0, 0}},
+        {"live one below", true, {base, base + 2999, base + 4000}, 3, {0, 2999, 4000}, {0, 0, 0}},
+        {"past the whole", false, {16999, 17000, 19500}, -1, {16999, 17000, 19500}, {9999, 10000, 10000}},
+        {"one below", false, {2000, 4999, 4000}, 5, {2000, 4999, 4000}, {1176, 2940, 2352}},
+        {"at the limit", false, {2000, 5000, 4000}, 5, {2000, 5000}, {1176, 2941}},
+        {"one above", false, {2000, 5001, 4000}, 5, {2000, 5001}, {1176, 2941}},
+        {"limit 0", false, {2000, 5001, 4000}, 0, {2000}, {1176}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes body = MakeChunk('H', MakeHeader(StreamHeader(row.live)), 0x0C);
+        for (uint32_t t : row.sendTimes) Append(body, MakeChunk('D', MakePacket(t, 3200, 1, t == none ? 0x49 : 0)));
+        Append(body, EndChunk());
+        RecorderSettings settings;
+        settings.timePolicy = row.timeLimit >= 0;
+        settings.maxTime = row.timeLimit;
         RecordingSink sink;
-        MmshClient client(1, settings_, &sink, nullptr);
-        client.SetPurpose(MmshClient::Purpose::MetaFile);
-        EXPECT_EQ(Run(client, body, true, 0), body) << n;
-        EXPECT_TRUE(sink.errors.empty()) << n;
+        MmshClient client(1, settings, &sink, nullptr);
+        ReadAll(client, body);
+        std::vector<uint32_t> times;
+        std::vector<int> progress;
+        for (const auto& p : sink.progressCalls) {
+            times.push_back(p.timeMs);
+            progress.push_back(p.progress);
+        }
+        EXPECT_EQ(times, row.times);
+        EXPECT_EQ(progress, row.progress);
+        EXPECT_EQ(sink.errors, std::vector<std::string>{});
     }
 }
 
-TEST_P(BodyTest, PlainBodyBrokenOffIsAReadError) {
-    std::vector<uint8_t> body(6000, 'r');
-    MmshClient client(1, settings_, &sink_, nullptr);
-    client.SetPurpose(MmshClient::Purpose::MetaFile);
-    EXPECT_EQ(Run(client, body, true, 0, ReadStatus::Failed), body);
-    EXPECT_EQ(sink_.errors, std::vector<std::string>{"read error"});
+TEST(MmshBody, SizeLimitEndsTheDataAfterTheChunkThatReachesIt) {
+    // 34 packets of 30,000 bytes and a header of 28,576 make 1 MiB.
+    struct Row {
+        const char* name;
+        size_t filler;
+        int limit;
+        size_t packets;
+    } rows[] = {{"one below", 28391, 1, 35}, {"at the limit", 28392, 1, 34}, {"one above", 28393, 1, 34},
+                {"limit 0", 28392, 0, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        HeaderValues shape = StreamHeader(false, 30000);
+        shape.paddingObjectBefore = row.filler;
+        Bytes body = MakeChunk('H', MakeHeader(shape), 0x0C);
+        for (int i = 0; i < 40; ++i) Append(body, MakeChunk('D', MakePacket(i, 30000)));
+        Append(body, EndChunk());
+        RecorderSettings settings;
+        settings.sizePolicy = 1;
+        settings.maxSize = row.limit;
+        RecordingSink sink;
+        MmshClient client(1, settings, &sink, nullptr);
+        const BodyRun run = ReadAll(client, body);
+        EXPECT_EQ(run.file.size(), 184 + row.filler + row.packets * 30000);
+        EXPECT_EQ(client.BytesReceived(), run.file.size());
+        EXPECT_EQ(sink.progressCalls.size(), row.packets);
+    }
 }
 
 // A plain body answering a stream request is copied only when it is an ASF
-// file or a playlist; anything else leaves the file untouched.
-TEST_P(BodyRules, PlainBodiesAnsweringAStreamRequest) {
-    auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
-    std::vector<uint8_t> asfFile(testsupport::kHeaderObjectGuid, testsupport::kHeaderObjectGuid + 16);
-    Append(asfFile, std::vector<uint8_t>(9000, 0x11));
+// file or a playlist; a meta file takes any. Either is copied whole with
+// its first bytes, up to its length when it has one.
+TEST(MmshBody, PlainBodies) {
+    Bytes asfFile(testsupport::kHeaderObjectGuid, testsupport::kHeaderObjectGuid + 16);
+    Append(asfFile, Bytes(9000, 0x11));
     const std::string asx = "<ASX version=\"3.0\"><Entry><Ref href=\"mms://example.invalid/a\"/></Entry></ASX>\r\n";
     const std::string page = "<html><body>Sorry</body></html>\n";
-    struct Case {
+    Bytes letters(9000);
+    for (size_t i = 0; i < letters.size(); ++i) letters[i] = uint8_t('a' + i % 26);
+    const std::string unknown = "not a stream: the server sent an unknown body";
+    const auto stream = MmshClient::Purpose::Stream, meta = MmshClient::Purpose::MetaFile;
+    struct Row {
         const char* name;
-        std::vector<uint8_t> body;
+        Bytes body;
+        MmshClient::Purpose purpose;
         bool copied;
         bool playlist;
+        std::string error;
+        uint64_t length = 0;  // Content-Length, 0: none
+        ReadStatus atEnd = ReadStatus::End;
+    } rows[] = {
+        {"ASF file", asfFile, stream, true, false, ""},
+        {"ASF header GUID cut short", Bytes(asfFile.begin(), asfFile.begin() + 15), stream, false, false, unknown},
+        {"ASX", Text(asx + std::string(6000, ' ')), stream, true, true, ""},
+        {"ASX after BOM and blanks", Text("\xEF\xBB\xBF \r\n\t<asx version=\"3.0\"></asx>"), stream, true, true, ""},
+        {"reference list", Text("[Reference]\r\nRef1=http://example.invalid/a.asf\r\n"), stream, true, true, ""},
+        {"bare mms address", Text("mms://example.invalid/live\r\n"), stream, true, true, ""},
+        {"bare mmsh address", Text("\nMMSH://example.invalid/live"), stream, true, true, ""},
+        {"bare http address", Text("http://example.invalid/a.asf"), stream, true, true, ""},
+        {"web page", Text(page), stream, false, false, unknown},
+        {"ASX not first", Text(page + asx), stream, false, false, unknown},
+        {"blanks past the bytes judged", Text(std::string(MmshClient::kSniffSize, ' ') + asx), stream, false, false,
+         unknown},
+        {"ftp address", Text("ftp://example.invalid/a.asf"), stream, false, false, unknown},
+        {"one byte", Text("<"), stream, false, false, unknown},
+        {"meta file", Text(page), meta, true, false, ""},
+        {"meta file of 1 byte", Text("q"), meta, true, false, ""},
+        {"meta file of 12 bytes", Text(std::string(12, 'q')), meta, true, false, ""},
+        {"meta file broken off", Bytes(6000, 'r'), meta, true, false, "read error", 0, ReadStatus::Failed},
+        {"empty", {}, meta, false, false, "read error"},
     };
-    const std::vector<Case> cases = {
-        {"ASF file", asfFile, true, false},
-        {"ASF header GUID cut short", std::vector<uint8_t>(testsupport::kHeaderObjectGuid, testsupport::kHeaderObjectGuid + 15),
-         false, false},
-        {"ASX", bytes(asx + std::string(6000, ' ')), true, true},
-        {"ASX after BOM and blanks", bytes("\xEF\xBB\xBF \r\n\t<asx version=\"3.0\"></asx>"), true, true},
-        {"reference list", bytes("[Reference]\r\nRef1=http://example.invalid/a.asf\r\n"), true, true},
-        {"bare mms address", bytes("mms://example.invalid/live\r\n"), true, true},
-        {"bare mmsh address", bytes("\nMMSH://example.invalid/live"), true, true},
-        {"bare http address", bytes("http://example.invalid/a.asf"), true, true},
-        {"web page", bytes(page), false, false},
-        {"ASX not first", bytes(page + asx), false, false},
-        {"blanks past the bytes judged", bytes(std::string(MmshClient::kSniffSize, ' ') + asx), false, false},
-        {"ftp address", bytes("ftp://example.invalid/a.asf"), false, false},
-        {"one byte", bytes("<"), false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (bool withLength : {false, true}) {
-            RecordingSink sink;
-            MmshClient client(1, settings_, &sink, nullptr);
-            const auto written = Run(client, c.body, true, withLength ? c.body.size() : 0);
-            EXPECT_EQ(client.Framing(), MmshClient::kFramingRaw);
-            EXPECT_EQ(client.BodyWasPlaylist(), c.playlist);
-            if (c.copied) {
-                EXPECT_EQ(written, c.body);
-                EXPECT_EQ(count_, c.body.size());
-                EXPECT_TRUE(sink.errors.empty()) << sink.errors.front();
-            } else {
-                EXPECT_TRUE(written.empty());
-                EXPECT_EQ(count_, 0u);
-                EXPECT_EQ(client.BytesReceived(), 0u);
-                EXPECT_EQ(sink.errors, std::vector<std::string>{"not a stream: the server sent an unknown body"});
-            }
-        }
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RecordingSink sink;
+        MmshClient client(1, {}, &sink, nullptr);
+        client.SetPurpose(row.purpose);
+        const BodyRun run = ReadAll(client, row.body, 0, true, row.length, row.atEnd);
+        EXPECT_EQ(run.file, row.copied ? row.body : Bytes{});
+        EXPECT_EQ(run.count, row.copied ? row.body.size() : 0u);
+        EXPECT_EQ(client.BytesReceived(), row.copied ? row.body.size() : 0u);
+        EXPECT_EQ(client.BodyWasPlaylist(), row.playlist);
+        EXPECT_EQ(client.Framing(), row.body.empty() ? MmshClient::kFramingNone : MmshClient::kFramingRaw);
+        EXPECT_EQ(sink.errors, row.error.empty() ? Errors{} : Errors{row.error});
     }
-}
 
-TEST_P(BodyRules, EmptyBodyIsAReadError) {
-    MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_TRUE(Run(client, {}, true, 0).empty());
-    EXPECT_EQ(count_, 0u);
-    EXPECT_EQ(sink_.errors, std::vector<std::string>{"read error"});
-}
-
-TEST_P(BodyRules, StopBeforeReadingReadsNothing) {
-    std::vector<uint8_t> body = MakeChunk('H', MakeHeader(OnDemandHeader()), 0x0C);
-    MmshClient client(1, settings_, &sink_, nullptr);
-    client.Stop();
-    EXPECT_TRUE(Run(client, body).empty());
-    EXPECT_EQ(count_, 0u);
-    EXPECT_EQ(consumed_, 0u);
-    EXPECT_TRUE(sink_.errors.empty());
-}
-
-TEST(BodyWriteFailure, FullDiskIsReportedAndEndsTheRecording) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    const std::vector<uint8_t> header = MakeHeader(OnDemandHeader());
-    std::vector<uint8_t> body = MakeChunk('H', header, 0x0C);
-    for (int i = 0; i < 200; ++i) Append(body, MakeChunk('D', MakePacket(i * 10, 3200, 1)));
-    Append(body, EndChunk());
-
-    RecordingSink sink;
-    RecorderSettings settings;
-    MmshClient client(1, settings, &sink, nullptr);
-    OutputFile file;
-    ASSERT_TRUE(file.OpenExisting("/dev/full"));
-    MemoryByteSource source(body.data(), body.size());
-    client.ReadBody(source, &file, 0, false);
-    EXPECT_EQ(sink.errors, std::vector<std::string>{"File Write Error: No space left on device"});
-    EXPECT_TRUE(client.WriteFailed());
-    EXPECT_LT(source.Consumed(), body.size());  // the rest was not read
-    EXPECT_LT(sink.progressCalls.size(), 200u);
+    // Blocks of 4096 after the first 12 bytes each report progress, but the
+    // one completing the length; a body longer than its length stops there,
+    // and the size limit is looked at after each block.
+    const std::vector<Progress> fromBlocks = {{4108, 0, 0}, {8204, 0, 0}, {9000, 0, 0}};
+    const std::tuple<uint64_t, int, size_t, size_t> runs[] = {{0, -1, 9000, 3}, {5000, -1, 5000, 1}, {0, 0, 4108, 1}};
+    for (const auto& [length, sizeLimit, kept, reports] : runs) {
+        SCOPED_TRACE(testing::Message() << length << " " << sizeLimit);
+        RecorderSettings settings;
+        settings.sizePolicy = sizeLimit >= 0;
+        settings.maxSize = sizeLimit;
+        RecordingSink sink;
+        MmshClient client(1, settings, &sink, nullptr);
+        client.SetPurpose(meta);
+        const BodyRun run = ReadAll(client, letters, 0, true, length);
+        EXPECT_EQ(run.file, Bytes(letters.begin(), letters.begin() + kept));
+        EXPECT_EQ(run.consumed, kept);
+        EXPECT_EQ(sink.progressCalls, std::vector<Progress>(fromBlocks.begin(), fromBlocks.begin() + reports));
+    }
 }
 
 }  // namespace

@@ -1,73 +1,72 @@
 #pragma once
-// Helpers for the MMSH client tests: a sink that keeps every notification,
-// a scripted credentials prompt, and builders of the
-// byte-level pieces a server sends (ASF header, data packets, chunks).
-// The builders follow the ASF object layout directly, not asf/AsfCodec.
+// Helpers for the MMSH client tests: a sink that keeps every report, a
+// scripted credentials prompt, builders of data packets and $H/$D/$E
+// chunks, and the fixture of the tests against the loopback stream server.
+#include <gtest/gtest.h>
+
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "asf/OutputFile.h"
 #include "protocols/RecordEventSink.h"
+#include "protocols/mmsh/MmshClient.h"
 #include "tests/support/AsfBuilders.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/RecordedFiles.h"
+#include "tests/support/Samples.h"
 #include "tests/support/TempFolder.h"
+#include "tools/server/LoopbackServer.h"
 
 namespace larkspan::mmshtest {
+
+using Bytes = std::vector<uint8_t>;
+using Errors = std::vector<std::string>;
+using testserver::HttpScript;
+using testserver::LoopbackServer;
+using testserver::StreamOptions;
+using testsupport::AsfFileParts;
+using testsupport::HeaderValues;
+using testsupport::MakeHeader;
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
 
 struct Progress {
     uint32_t bytes;
     int progress;
     uint32_t timeMs;
+    bool operator==(const Progress&) const = default;
 };
 
+// Keeps every report of a client (made on the recording's own thread).
 class RecordingSink : public RecordEventSink {
 public:
-    void OnConnecting(const std::string& ref, int port) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        connectPorts.push_back(port);
-    }
-    void OnHeaderReceived(const std::string& ref, int durationMs) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        headerDurations.push_back(durationMs);
-    }
+    void OnConnecting(const std::string&, int port) override { connectPorts.push_back(port); }
+    void OnHeaderReceived(const std::string&, int durationMs) override { headerDurations.push_back(durationMs); }
     void OnProgress(uint32_t bytes, int progress, uint32_t timeMs) override {
-        std::lock_guard<std::mutex> lock(mutex_);
         progressCalls.push_back({bytes, progress, timeMs});
     }
-    void ReportError(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        errors.push_back(text);
-    }
+    void ReportError(const std::string& text) override { errors.push_back(text); }
 
     std::vector<int> connectPorts;
     std::vector<int> headerDurations;
     std::vector<Progress> progressCalls;
     std::vector<std::string> errors;
-
-private:
-    std::mutex mutex_;
 };
 
-// Answers each question with the next scripted reply; declines when the
-// script runs out.
+// Answers each question with the next scripted reply ({} declines);
+// declines when the script runs out.
 class ScriptedPrompt : public CredentialsPrompt {
 public:
-    struct Reply {
-        bool ok;
-        std::string user, password;
-    };
-    explicit ScriptedPrompt(std::vector<Reply> replies) : replies_(std::move(replies)) {}
+    explicit ScriptedPrompt(std::vector<std::string> passwords) : passwords_(std::move(passwords)) {}
     bool AskCredentials(const std::string& site, std::string& user, std::string& password) override {
         sites.push_back(site);
-        if (asked >= replies_.size()) {
+        if (asked >= passwords_.size() || passwords_[asked].empty()) {
             ++asked;
             return false;
         }
-        const Reply& r = replies_[asked++];
-        if (!r.ok) return false;
-        user = r.user;
-        password = r.password;
+        user = "alice";
+        password = passwords_[asked++];
         return true;
     }
     void OnCredentialsRefused(const std::string& site) override { refusedSites.push_back(site); }
@@ -76,81 +75,79 @@ public:
     std::vector<std::string> refusedSites;
 
 private:
-    std::vector<Reply> replies_;
+    std::vector<std::string> passwords_;
 };
 
-using testsupport::ReadFileBytes;
-using testsupport::TempFolder;
+inline void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
+inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-inline void Put16(std::vector<uint8_t>& b, uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-inline void Put32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-inline void Put64(std::vector<uint8_t>& b, uint64_t v) {
-    for (int i = 0; i < 8; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-inline void Append(std::vector<uint8_t>& b, const std::vector<uint8_t>& more) { b.insert(b.end(), more.begin(), more.end()); }
-
-// The header the MMSH tests send unless they say otherwise: an on-demand
-// stream of 20 s with 3,200-byte packets and a filler object ahead of File
-// Properties, so the client has to look for it.
-inline testsupport::HeaderValues OnDemandHeader() {
-    testsupport::HeaderValues v;
-    v.minPacketSize = v.maxPacketSize = 3200;
-    v.playDuration = v.sendDuration = 200000000;
+// An on-demand stream of 20 s (17 s after the preroll) with 3,200-byte
+// packets and a filler object ahead of File Properties; or a broadcast.
+inline HeaderValues StreamHeader(bool live = false, uint32_t packetSize = 3200) {
+    HeaderValues v;
+    v.minPacketSize = v.maxPacketSize = packetSize;
+    v.playDuration = v.sendDuration = live ? 0 : 200000000;
     v.preroll = 3000;
-    v.flags = 2;
+    v.flags = live ? 1 : 2;
     v.paddingObjectBefore = 124;
     return v;
 }
-// The same as a broadcast: no duration, not seekable.
-inline testsupport::HeaderValues LiveHeader() {
-    testsupport::HeaderValues v = OnDemandHeader();
-    v.playDuration = v.sendDuration = 0;
-    v.flags = 1;
-    return v;
-}
-using testsupport::HeaderValues;
-using testsupport::MakeHeader;
 
 // A single-payload data packet (length type byte 0x00: send time at 5),
-// `size` bytes long, filled with a pattern derived from `seed`.
-inline std::vector<uint8_t> MakePacket(uint32_t sendTime, size_t size, uint8_t seed, uint8_t lengthType = 0x00) {
-    std::vector<uint8_t> p = {0x82, 0x00, 0x00, lengthType, 0x5D};
-    if (lengthType == 0x08) p.push_back(0);  // padding length byte
-    Put32(p, sendTime);
-    Put16(p, 100);
+// `size` bytes long, filled with a pattern derived from `seed`; length type
+// 0x49 gives a layout without a known send time.
+inline Bytes MakePacket(uint32_t sendTime, size_t size, uint8_t seed = 1, uint8_t lengthType = 0x00) {
+    Bytes p = {0x82, 0x00, 0x00, lengthType, 0x5D, uint8_t(sendTime), uint8_t(sendTime >> 8), uint8_t(sendTime >> 16),
+               uint8_t(sendTime >> 24), 100, 0};
     while (p.size() < size) p.push_back(uint8_t(seed + p.size() * 7));
     p.resize(size);
     return p;
 }
 
-inline std::vector<uint8_t> MakeChunk(char type, const std::vector<uint8_t>& payload, uint8_t flags = 0,
-                                      uint32_t location = 0) {
-    std::vector<uint8_t> c = {'$', uint8_t(type)};
-    Put16(c, uint16_t(payload.size() + 8));
-    Put32(c, location);
-    c.push_back(0);  // incarnation
-    c.push_back(flags);
-    Put16(c, uint16_t(payload.size() + 8));
+// A chunk head with any length field (payload plus 8), then the payload.
+inline Bytes MakeChunkHead(char type, uint16_t lengthField, uint8_t flags = 0) {
+    return {'$', uint8_t(type), uint8_t(lengthField), uint8_t(lengthField >> 8), 0, 0, 0, 0, 0, flags,
+            uint8_t(lengthField), uint8_t(lengthField >> 8)};
+}
+inline Bytes MakeChunk(char type, const Bytes& payload, uint8_t flags = 0) {
+    Bytes c = MakeChunkHead(type, uint16_t(payload.size() + 8), flags);
     Append(c, payload);
     return c;
 }
+inline Bytes EndChunk() { return MakeChunk('E', {}); }
 
-// A chunk head with an arbitrary length field (for malformed input).
-inline std::vector<uint8_t> MakeChunkHead(char type, uint16_t lengthField, uint8_t flags = 0) {
-    std::vector<uint8_t> c = {'$', uint8_t(type)};
-    Put16(c, lengthField);
-    Put32(c, 0);
-    c.push_back(0);
-    c.push_back(flags);
-    Put16(c, lengthField);
-    return c;
+// DurationMs from a header, worked out the way the header format defines it:
+// play duration (100 ns) to ms, minus the preroll.
+inline uint32_t ExpectedDurationMs(const AsfFileParts& parts) {
+    const uint64_t play = testsupport::GetLE64(parts.header, parts.filePropertiesOffset + 64);
+    return play ? uint32_t(play / 10000 - testsupport::GetLE64(parts.header, parts.filePropertiesOffset + 80)) : 0;
 }
 
-inline std::vector<uint8_t> EndChunk() { return MakeChunk('E', {}); }
+class MmshClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        samples_ = testsupport::SamplesDir();
+        if (samples_.empty()) GTEST_SKIP() << testsupport::SamplesError();
+        ASSERT_TRUE(testsupport::SplitAsfFile(samples_ + "/clip.asf", clip_));
+        ASSERT_TRUE(server_.StartMmsh());
+    }
+
+    // Records url into out.asf (or without a file) and returns Record's result.
+    uint32_t RecordTo(MmshClient& client, const std::string& url, Bytes* written = nullptr, bool withFile = true) {
+        OutputFile file;
+        EXPECT_TRUE(file.Create(dir_.File("out.asf")));
+        const uint32_t result = client.Record(withFile ? &file : nullptr, url);
+        file.Close();
+        if (written) *written = ReadFileBytes(dir_.File("out.asf"));
+        return result;
+    }
+
+    std::string samples_;
+    AsfFileParts clip_;
+    TempFolder dir_{"client"};
+    LoopbackServer server_;
+    RecordingSink sink_;
+    RecorderSettings settings_;
+};
 
 }  // namespace larkspan::mmshtest
