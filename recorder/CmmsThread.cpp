@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <condition_variable>
 #include <filesystem>
 #include <system_error>
@@ -357,8 +358,12 @@ void CmmsThread::ReadPlaylistFile(const std::string& path, bool fromNetwork, con
     // Only a regular file is read: a pipe or a device would block the worker
     // beyond the reach of Stop, or never end.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return;
-    const std::string notRegular = "skipped " + ReferenceForNotice(shownAs) + ": not a regular file";
+    const std::string skipped = "skipped " + ReferenceForNotice(shownAs) + ": ";
+    if (::stat(path.c_str(), &info) != 0) {
+        Notice(skipped + std::strerror(errno));
+        return;
+    }
+    const std::string notRegular = skipped + "not a regular file";
     if (!S_ISREG(info.st_mode)) {
         Notice(notRegular);
         return;
@@ -366,26 +371,40 @@ void CmmsThread::ReadPlaylistFile(const std::string& path, bool fromNetwork, con
     // Without blocking, and checked again on what was opened: the path may
     // have been replaced by a pipe since the test above.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) {
+        Notice(skipped + std::strerror(errno));
+        return;
+    }
     std::vector<char> buffer;
     bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    std::string unread;
+    if (regular && info.st_size == 0) unread = "empty file";
+    if (regular && info.st_size >= kMaxMetaFileSize)
+        unread = "larger than " + std::to_string(kMaxMetaFileSize) + " bytes, the most a playlist may hold";
     if (regular && info.st_size > 0 && info.st_size < kMaxMetaFileSize) {
         buffer.resize(static_cast<size_t>(info.st_size));
         size_t got = 0;
         while (got < buffer.size()) {
             const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
             if (n < 0 && errno == EINTR) continue;
+            if (n < 0) unread = std::strerror(errno);
             if (n <= 0) break;
             got += static_cast<size_t>(n);
         }
-        if (got != buffer.size()) buffer.clear();
+        if (got != buffer.size()) {
+            buffer.clear();
+            if (unread.empty()) unread = "the file ended early";
+        }
     }
     ::close(fd);
     if (!regular) {
         Notice(notRegular);
         return;
     }
-    if (buffer.empty()) return;
+    if (buffer.empty()) {
+        Notice(skipped + unread);
+        return;
+    }
 
     const bool outerFromNetwork = parsingNetworkPlaylist_;
     std::string outerPlaylist = std::move(parsingPlaylist_);
@@ -419,6 +438,11 @@ void CmmsThread::RecordStream(const std::string& reference, const std::string& n
     progress_.store(0);
     streamTime_.store(0);
     PullStream(reference, kind, file);
+    // The clients count what they received, which over MMSH includes the
+    // header of the first request; standard output has no size to read
+    // back, so its count is what actually went out.
+    if (path == kStandardOutput)
+        bytesWritten_.store(static_cast<std::uint32_t>(std::min<uint64_t>(file.Position(), UINT32_MAX)));
     CloseOutput(file, path);
     // A stream address that the server answered with a playlist: the file
     // holds that playlist, whose entries are recorded in turn.

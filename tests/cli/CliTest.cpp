@@ -17,6 +17,7 @@ namespace {
 using cli::FormatBytes;
 using testserver::StreamOptions;
 using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 // The line a finished recording leaves on standard output.
 std::string Summary(const std::string& path, const std::string& outcome) {
@@ -39,16 +40,20 @@ TEST_F(CliTest, RecordsAStreamToAFileOverEitherProtocol) {
 }
 
 // Standard output carries the header and the padded packets, nothing else;
-// the report goes to standard error.
+// the report goes to standard error and counts the bytes written, not those
+// received (MMSH receives the header twice).
 TEST_F(CliTest, RecordsToStandardOutput) {
     Serve("clip.asf", "clip.asf");
     StartBoth();
-    auto p = Rec({"-q", "-o", "-", server_.MmsUrl("clip.asf")});
-    EXPECT_EQ(p->ExitCode(), 0) << p->Err();
-    const std::string out = p->Out();
-    const Bytes got(out.begin(), out.end()), want = HeaderAndPackets(clip_);
-    EXPECT_TRUE(got == want) << FirstDifference(got, want);
-    EXPECT_EQ(p->Err(), "standard output: Completed (" + FormatBytes(want.size()) + ")\n");
+    for (const std::string& url : {server_.MmshUrl("clip.asf"), server_.MmsUrl("clip.asf")}) {
+        SCOPED_TRACE(url);
+        auto p = Rec({"-q", "-o", "-", url});
+        EXPECT_EQ(p->ExitCode(), 0) << p->Err();
+        const std::string out = p->Out();
+        const Bytes got(out.begin(), out.end()), want = HeaderAndPackets(clip_);
+        EXPECT_TRUE(got == want) << FirstDifference(got, want);
+        EXPECT_EQ(p->Err(), "standard output: Completed (" + FormatBytes(want.size()) + ")\n");
+    }
     EXPECT_FALSE(Exists(Out("-")));
 }
 
@@ -236,6 +241,7 @@ TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
     const std::string refused = "http://127.0.0.1:" + std::to_string(nowhere.Port()) + "/clip.asf";
     const std::string mmsRefused = "MMS: connect failed !!: connection refused";
     std::filesystem::create_directory(Out("folder.asx"));
+    WriteFileBytes(Out("empty.asx"), {});
     // A file-size limit stands for a full disk: the write fails instead of ending the program.
     const rlim_t full = clip_.header.size() + 60 * clip_.packetSize + clip_.packetSize / 3;
     struct Row {
@@ -252,8 +258,12 @@ TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
          "/dev/full: File Write Error: No space left on device"},
         {{"-o", Out("big.asf"), server_.MmsUrl("clip.asf")}, Out("big.asf") + ": File Write Error: File too large", "",
          full},
-        {{Out("absent.asx")}, Out("absent.asx") + ": Nothing recorded"},
-        {{Out("folder.asx")}, Out("folder.asx") + ": Nothing recorded"},
+        {{Out("absent.asx")}, Out("absent.asx") + ": Nothing recorded",
+         "[1] note: skipped " + Out("absent.asx") + ": No such file or directory\n"},
+        {{Out("folder.asx")}, Out("folder.asx") + ": Nothing recorded",
+         "[1] note: skipped " + Out("folder.asx") + ": not a regular file\n"},
+        {{Out("empty.asx")}, Out("empty.asx") + ": Nothing recorded",
+         "[1] note: skipped " + Out("empty.asx") + ": empty file\n"},
         {{"--dir", Out("d"), server_.MmshUrl("empty.asx")}, Out("d/empty.asx") + ": Nothing recorded"},
         {{"-o", Out("refused.asf"), refused},
          Out("refused.asf") + ": MMSH: connect error: connection refused; " + mmsRefused},
