@@ -12,8 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -122,9 +120,7 @@ public:
             fd_ = -1;
         }
     }
-    ~ClosedPort() {
-        if (fd_ >= 0) ::close(fd_);
-    }
+    ~ClosedPort() { ::close(fd_); }
     ClosedPort(const ClosedPort&) = delete;
     ClosedPort& operator=(const ClosedPort&) = delete;
 
@@ -157,13 +153,15 @@ struct WellKnownPortsClosed {
     bool Held() const { return http && mms; }
 };
 
+// A status with the worker's current reference and output path when it was
+// posted.
 struct StatusEvent {
     RecordStatus status;
     std::uint16_t jobNumber = 0;
-    std::string reference;   // the worker's current reference when it was posted
-    std::string outputPath;  // the worker's output path when it was posted
+    std::string reference, outputPath;
 };
 
+// Keeps every status and notice in order, as the recorder window reads them.
 class StatusLog : public RecordStatusTarget {
 public:
     // Follows worker from now on, forgetting what an earlier one posted.
@@ -193,17 +191,13 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return events_;
     }
-    size_t Count(RecordStatus status) const {
+    // Statuses posted (while the worker was at reference, when one is given).
+    size_t Count(RecordStatus status, const std::string& reference = "") const {
         size_t n = 0;
-        for (const auto& e : Events()) n += e.status == status;
+        for (const auto& e : Events()) n += e.status == status && (reference.empty() || e.reference == reference);
         return n;
     }
-    // Connecting statuses posted while the worker was at reference.
-    size_t ConnectingTo(const std::string& reference) const {
-        size_t n = 0;
-        for (const auto& e : Events()) n += e.status == RecordStatus::Connecting && e.reference == reference;
-        return n;
-    }
+    size_t ConnectingTo(const std::string& reference) const { return Count(RecordStatus::Connecting, reference); }
 
 private:
     CmmsThread* worker_ = nullptr;
@@ -305,16 +299,11 @@ protected:
         return MakeWorker(source, name, &log_, &asker_);
     }
 
-    // Waits for the worker's thread to end; stops a worker that does not, and
-    // gives up the process when even that does not end it.
-    static void WaitForEnd(CmmsThread& worker, std::chrono::seconds bound = kBound) {
-        if (!WaitUntil([&] { return worker.IsFinished(); }, bound)) {
-            ADD_FAILURE() << "the worker did not finish within " << bound.count() << " s";
+    // Waits for the worker's thread to end, stopping a worker that does not.
+    static void WaitForEnd(CmmsThread& worker) {
+        if (!WaitUntil([&] { return worker.IsFinished(); }, kBound)) {
+            ADD_FAILURE() << "the worker did not finish within " << kBound.count() << " s";
             worker.Stop();
-            if (!WaitUntil([&] { return worker.IsFinished(); }, std::chrono::seconds(20))) {
-                std::fprintf(stderr, "worker hangs even after Stop\n");
-                std::_Exit(3);
-            }
         }
         worker.Join();
     }

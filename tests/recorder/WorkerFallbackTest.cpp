@@ -15,7 +15,8 @@ enum class First { Refuses, NobodyListens };          // how the first protocol 
 enum class Second { Serves, SendsNothing, Refused };  // what the well-known port of the other does
 
 TEST_F(WorkerTest, FallbackToTheOtherProtocol) {
-    const std::string refused = "connect failed !!: connection refused", httpRefused = "connect error: connection refused";
+    const std::string refused = "connect failed !!: connection refused";
+    const std::string httpRefused = "connect error: connection refused";
     const struct Row {
         const char* name;
         const char* scheme;

@@ -1,5 +1,6 @@
-// Stopping a job: what it leaves, what it no longer starts, and the one
-// Finished that it still ends with.
+// Stopping a job (what it leaves, what it no longer starts, the one Finished
+// it still ends with), and letting go of a worker at any moment (Release):
+// its owner is never called again, and it still finishes its file.
 #include "tests/recorder/E2eSupport.h"
 
 namespace larkspan::e2e {
@@ -25,19 +26,14 @@ TEST_F(WorkerTest, StopDuringTheSecondOfThreeEntries) {
         worker->Start();
         // Some packets of the second entry have reached its file.
         const std::string secondFile = base_.File(name + "1.asf");
+        const uint64_t somePackets = clip_.header.size() + 5 * clip_.packetSize;
         const bool receiving = WaitUntil(
-            [&] {
-                size_t progress = 0;
-                for (const auto& e : log_.Events())
-                    progress += e.status == RecordStatus::Progress && e.outputPath == secondFile;
-                return progress >= 5;
-            },
-            std::chrono::seconds(30));
+            [&] { return worker->OutputPath() == secondFile && worker->BytesWritten() >= somePackets; }, kBound);
         worker->Stop();
         WaitForEnd(*worker);
         ASSERT_TRUE(receiving);
         EXPECT_TRUE(worker->StopFlag());
-        EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
+        EXPECT_EQ(worker->GetErrorText(), "");
         ExpectFinishedOnceAndLast();
         ExpectFile(name + "0.asf", RecordedFile(audio_));
         // The second keeps whole packets of the sample behind a header that
@@ -102,6 +98,59 @@ TEST_F(WorkerTest, StopWhileWaitingForTheServer) {
     const Bytes got = ReadFileBytes(base_.File("slow.asx"));
     EXPECT_LE(got.size(), list.size());
     EXPECT_TRUE(std::equal(got.begin(), got.end(), list.begin()));
+}
+
+// Released while it waits for a server that never answers, and at points
+// ever nearer the end of a stream (the last right as it ends): nothing is
+// posted once Release returns, the wait for released workers ends, and each
+// file is finished on the worker's own thread, its header made whole for the
+// packets it holds.
+TEST_F(WorkerTest, ReleasedWorkersFinishOnTheirOwn) {
+    testserver::StreamOptions silent, paced;
+    silent.neverSend = true;
+    paced.pacing = testserver::Pacing::Realtime;
+    paced.paceSpeed = 40;  // each release point is reached while the stream still runs
+    Serve(server_, "silent.asf", "clip.asf", silent);
+    Serve(server_, "clip.asf", "clip.asf", paced);
+    StartBoth();
+    const size_t all = clip_.packets.size();
+    const struct {
+        std::string url;
+        size_t releaseAfter;  // packets written (SIZE_MAX: once the server was asked)
+    } rows[] = {{server_.MmsUrl("silent.asf"), SIZE_MAX}, {server_.MmshUrl("silent.asf"), SIZE_MAX},
+                {server_.MmsUrl("clip.asf"), all / 2},    {server_.MmsUrl("clip.asf"), all - 1},
+                {server_.MmsUrl("clip.asf"), all},        {server_.MmsUrl("clip.asf"), all}};
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].url + " after " + std::to_string(rows[i].releaseAfter));
+        const size_t asked = server_.MmsCommands().size() + server_.HttpRequests().size();
+        const uint64_t mark = clip_.header.size() + rows[i].releaseAfter * clip_.packetSize;
+        auto worker = MakeWorker(rows[i].url, "r" + std::to_string(i));
+        ASSERT_TRUE(worker->Start());
+        EXPECT_FALSE(worker->Start());  // a second start is refused
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return rows[i].releaseAfter == SIZE_MAX
+                           ? server_.MmsCommands().size() + server_.HttpRequests().size() > asked
+                           : worker->BytesWritten() >= mark || worker->IsFinished();
+            },
+            kBound));
+        CmmsThread::Release(std::move(worker));
+        const size_t posted = log_.Events().size();
+        ASSERT_TRUE(CmmsThread::WaitForReleasedWorkers(std::chrono::seconds(20)));
+        EXPECT_EQ(log_.Events().size(), posted);
+        const std::string name = "r" + std::to_string(i) + ".asf";
+        if (rows[i].releaseAfter == SIZE_MAX) {
+            EXPECT_FALSE(Exists(base_.File(name)));
+            continue;
+        }
+        const Bytes got = ReadFileBytes(base_.File(name));
+        const size_t packets = (got.size() - clip_.header.size()) / clip_.packetSize;
+        EXPECT_GE(packets, rows[i].releaseAfter);
+        // Every packet in, but released before the server's end of stream:
+        // an early end too.
+        const Bytes want = RecordedFile(clip_, packets), early = RecordedFile(clip_, packets, true);
+        EXPECT_TRUE(got == want || got == early) << FirstDifference(got, want);
+    }
 }
 
 }  // namespace
