@@ -1,7 +1,6 @@
 #pragma once
-// End-to-end tests of the recording worker (and of larkspan-rec): waiting,
-// ports that refuse connections, and a worker driven the way the recorder
-// window drives it, against a real loopback server with the sample media.
+// End-to-end tests of the recording worker (and of larkspan-rec): ports that
+// refuse connections, and a worker driven as the recorder window drives it.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -40,8 +39,7 @@ using testsupport::TempFolder;
 using testsupport::WellKnownPortsLock;
 using testsupport::WriteFileBytes;
 
-// Polls pred every 10 ms until it holds or the bound passes. The bound only
-// keeps a broken run from hanging; nothing is measured with it.
+// Polls pred until it holds or the bound (only against hanging) passes.
 inline bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds bound) {
     const auto end = std::chrono::steady_clock::now() + bound;
     while (!pred()) {
@@ -206,9 +204,8 @@ private:
     std::vector<std::string> notices_;
 };
 
-// Answers the overwrite question with a fixed answer (at once, or, when
-// waiting, only once the job cancels it, as a careless window might) and
-// cancels every Save As; counts the questions.
+// A fixed overwrite answer (at once, or once the job cancels the question,
+// as a careless window might), every Save As cancelled; counts questions.
 class FixedAsker : public QuestionAsker {
 public:
     explicit FixedAsker(OverwriteAnswer answer = OverwriteAnswer::Yes, bool waitForCancel = false)
@@ -216,10 +213,7 @@ public:
     OverwriteAnswer AskOverwrite(const std::string&) override {
         std::unique_lock<std::mutex> lock(mutex_);
         ++overwriteQuestions;
-        asking_ = true;
-        changed_.notify_all();
-        if (waitForCancel_) changed_.wait(lock, [&] { return cancelled_; });
-        asking_ = false;
+        if (waitForCancel_) cancelledChanged_.wait(lock, [&] { return cancelled_; });
         return answer_;
     }
     std::string AskSaveAs(const std::string& suggested) override {
@@ -230,11 +224,7 @@ public:
     void CancelPending() override {
         std::lock_guard<std::mutex> lock(mutex_);
         cancelled_ = true;
-        changed_.notify_all();
-    }
-    bool WaitAsking() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return asking_; });
+        cancelledChanged_.notify_all();
     }
 
     std::atomic<int> overwriteQuestions{0};
@@ -244,8 +234,7 @@ private:
     OverwriteAnswer answer_;
     bool waitForCancel_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    bool asking_ = false;
+    std::condition_variable cancelledChanged_;
     bool cancelled_ = false;
 };
 

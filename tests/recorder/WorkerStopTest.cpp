@@ -100,11 +100,9 @@ TEST_F(WorkerTest, StopWhileWaitingForTheServer) {
     EXPECT_TRUE(std::equal(got.begin(), got.end(), list.begin()));
 }
 
-// Released while it waits for a server that never answers, and at points
-// ever nearer the end of a stream (the last right as it ends): nothing is
-// posted once Release returns, the wait for released workers ends, and each
-// file is finished on the worker's own thread, its header made whole for the
-// packets it holds.
+// Released while it waits for a silent server, and ever nearer the end of a
+// stream: nothing is posted once Release returns, and each file is finished
+// on the worker's own thread, its header made whole for what it holds.
 TEST_F(WorkerTest, ReleasedWorkersFinishOnTheirOwn) {
     testserver::StreamOptions silent, paced;
     silent.neverSend = true;
@@ -146,8 +144,7 @@ TEST_F(WorkerTest, ReleasedWorkersFinishOnTheirOwn) {
         const Bytes got = ReadFileBytes(base_.File(name));
         const size_t packets = (got.size() - clip_.header.size()) / clip_.packetSize;
         EXPECT_GE(packets, rows[i].releaseAfter);
-        // Every packet in, but released before the server's end of stream:
-        // an early end too.
+        // All packets in, released before the server's end: an early end too.
         const Bytes want = RecordedFile(clip_, packets), early = RecordedFile(clip_, packets, true);
         EXPECT_TRUE(got == want || got == early) << FirstDifference(got, want);
     }
