@@ -148,8 +148,7 @@ TEST(ListExport, FolderIsTheSiblingsDownloadFolderElseTheBaseFolder) {
     for (const auto& [profile, folder] : rows) EXPECT_EQ(ExportFolder(profile, settings), folder);
 }
 
-// Save writes the cleaned name without a dialog, Save As asks; a failure
-// says why.
+// Save writes the cleaned name without a dialog, Save As asks; failures say why.
 TEST(ListExport, SaveAndSaveAs) {
     testsupport::TempFolder temp("export");
     const std::string dir = temp.Path(), local = temp.File("clip.wmv"), name = dir + "/a_b_c_.asx";

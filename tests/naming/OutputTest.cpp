@@ -24,8 +24,7 @@ namespace fs = std::filesystem;
 using testsupport::ReadFileText;
 using A = OverwriteAnswer;
 
-// Overwrite answers in turn (then Cancel), Save As choices in turn (then
-// cancelled).
+// Overwrite answers in turn (then Cancel), Save As choices in turn (then none).
 class ScriptedAsker : public QuestionAsker {
 public:
     ScriptedAsker(std::deque<OverwriteAnswer> answers, std::deque<std::string> choices)
@@ -116,9 +115,8 @@ TEST(OutputNaming, MetaDownloadPathIsTheTailUncut) {
     for (const auto& [reference, expected] : rows) EXPECT_EQ(MetaDownloadPath(reference, "/tmp/rec"), expected);
 }
 
-// Recordings running at once never write one file: a claimed path, or one
-// an earlier recording of the run wrote, gives the next free "name (n)"
-// variant, and a claim ends with its object.
+// A path a running recording claims, or one an earlier recording of the run
+// wrote, gives the next free "name (n)"; a claim ends with its object.
 TEST(OutputClaim, TakenPathsGiveTheNextFreeVariant) {
     testsupport::TempFolder folder("claims");
     const std::string dir = folder.Path();
@@ -139,6 +137,9 @@ TEST(OutputClaim, TakenPathsGiveTheNextFreeVariant) {
         {dir + "/a.b.wmv", {dir + "/a.b.wmv", dir + "/a.b (2).wmv"}},
         {dir + "/.hidden", {dir + "/.hidden", dir + "/.hidden (2)"}},
         {dir + "/done.wma", {dir + "/done (2).wma", dir + "/done (3).wma"}},
+        // A variant stays a name of at most 255 bytes.
+        {dir + "/" + std::string(251, 'v') + ".asf", {dir + "/" + std::string(251, 'v') + ".asf",
+                                                      dir + "/" + std::string(247, 'v') + " (2).asf"}},
     };
     std::vector<std::unique_ptr<OutputClaim>> claims;
     for (const auto& row : rows) {
