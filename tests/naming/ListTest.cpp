@@ -1,6 +1,5 @@
-// What the record list does with a source it is given (the rows it adds,
-// whether the source enters the recent list, which sources can be recorded,
-// a row's own time limit), and the export of a row as a one-entry playlist.
+// The record list: the rows a source gives, which sources can be recorded, a
+// row's own time limit, and the export of a row as a one-entry playlist.
 #include "recorder/ListEntries.h"
 #include "recorder/ListExport.h"
 
@@ -164,7 +163,7 @@ TEST(ListExport, SaveAndSaveAs) {
         ExportStatus status;
         std::string path;
         std::vector<std::string> asked;
-        std::string message;
+        std::string message = "";  // for a failure
     } rows[] = {
         {false, "mms://h/live&x=<1>", "a:b/c?", "", true, ExportStatus::Written, name, {}},
         {false, "mms://h/other", "a:b/c?", "", false, ExportStatus::Declined, name, {"overwrite " + name}},
@@ -197,10 +196,10 @@ TEST(ListExport, SaveAndSaveAs) {
         EXPECT_EQ(o.path, row.path);
         EXPECT_EQ(o.message, row.message);
         EXPECT_EQ(questions.asked, row.asked);
-        if (row.status == ExportStatus::Written)
+        if (row.status == ExportStatus::Written) {
             EXPECT_EQ(ReadFileText(o.path), Playlist(CleanedExportName(row.name), row.source));
+        }
     }
-    // The declined second save kept the first; nothing else was written.
     EXPECT_EQ(ReadFileText(name), Playlist("a_b_c_", "mms://h/live&x=<1>"));
     EXPECT_EQ(temp.Names(), (std::vector<std::string>{"a_b_c_.asx", "clip.wmv", "mine.asx", "new.asx", "plain"}));
 }

@@ -1,6 +1,5 @@
-// Where a recording goes: the output path a reference and a requested name
-// give, the "name (n)" variant of a path another recording takes, and the
-// opening of the output (the overwrite question, Save As, meta downloads).
+// Where a recording goes: its output path, the "name (n)" variant of a taken
+// path, and the opening of the output (overwrite question, Save As).
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -49,7 +48,7 @@ private:
 };
 
 TEST(OutputNaming, StreamPaths) {
-    const std::string a300(300, 'a');
+    const std::string a300(300, 'a'), x31(31, 'x');
     std::string wide;  // 200 characters of 3 bytes each
     for (int i = 0; i < 200; ++i) wide += "\xE4\xB8\xAD";
     const struct {
@@ -93,8 +92,7 @@ TEST(OutputNaming, StreamPaths) {
         // 32 bytes, and never inside a UTF-8 character.
         {"/r", "", "mms://h/" + std::string(251, 'a') + ".asf", "/r/" + std::string(251, 'a') + ".asf"},
         {"/r", "", "mms://h/" + std::string(252, 'a') + ".asf", "/r/" + std::string(251, 'a') + ".asf"},
-        {"/r", "", "mms://h/" + a300 + "." + std::string(31, 'x'), "/r/" + std::string(223, 'a') + "." +
-                                                                       std::string(31, 'x')},
+        {"/r", "", "mms://h/" + a300 + "." + x31, "/r/" + std::string(223, 'a') + "." + x31},
         {"/r", "", "mms://h/" + a300 + "." + std::string(32, 'x'), "/r/" + std::string(255, 'a')},
         {"/r", "", "mms://h/" + wide + ".asf", "/r/" + wide.substr(0, 249) + ".asf"},
         {"/r", "", "mms://h/" + std::string(300, '\xB8') + ".", "/r/" + std::string(254, '\xB8') + "."},
@@ -155,8 +153,12 @@ TEST(OutputClaim, TakenPathsGiveTheNextFreeVariant) {
     claims.front()->Release();
     EXPECT_FALSE(OutputClaim::InUse(dir + "/clip.asf"));
     EXPECT_EQ(OutputClaim().ClaimFreeVariant(dir + "/clip.asf"), dir + "/clip.asf");
+    claims.push_back(std::make_unique<OutputClaim>());
+    ASSERT_TRUE(claims.back()->Claim(dir + "/exact.asf"));
+    EXPECT_TRUE(claims.back()->Holds(dir + "/./exact.asf"));
     claims.clear();
     EXPECT_FALSE(OutputClaim::InUse(dir + "/clip (3).asf"));
+    EXPECT_FALSE(OutputClaim::InUse(dir + "/exact.asf"));
 }
 
 std::string Question(const std::string& path) { return path + " \n\n File exist. Overwrite?"; }
@@ -236,10 +238,10 @@ TEST(OutputCreation, StreamOutputQuestionsAndFallbacks) {
             ASSERT_TRUE(file.Close());
             EXPECT_EQ(ReadFileText(path), "new");
         }
-        // Nothing else changes.
-        if (row.inTheWay && std::string(row.inTheWay) == "file")
+        if (row.inTheWay && std::string(row.inTheWay) == "file") {
             EXPECT_EQ(ReadFileText(at), opened && path == at ? "new" : "old");
-        if (path != dir + "/old.asf") EXPECT_EQ(ReadFileText(dir + "/old.asf"), "old");
+        }
+        EXPECT_EQ(ReadFileText(dir + "/old.asf"), opened && path == dir + "/old.asf" ? "new" : "old");
     }
 }
 
@@ -247,8 +249,7 @@ TEST(OutputCreation, StreamOutputQuestionsAndFallbacks) {
 // UTF-8 character; a cancelled dialog leaves the text as it was.
 TEST(OutputCreation, SaveAsSuggestionFitsTheDialog) {
     const std::pair<std::string, std::string> rows[] = {
-        {std::string(511, 'q'), std::string(511, 'q')},
-        {std::string(800, 'q'), std::string(511, 'q')},
+        {std::string(511, 'q'), std::string(511, 'q')}, {std::string(800, 'q'), std::string(511, 'q')},
         {std::string(510, 'q') + "\xC3\xA9", std::string(510, 'q')},
         {std::string(509, 'q') + "\xC3\xA9", std::string(509, 'q') + "\xC3\xA9"},
     };

@@ -66,10 +66,13 @@ TEST_F(WorkerPlaylist, NestingAndPlaylistsNamingThemselves) {
     ServeText(server_, "self.asx", Asx({self}));
     ServeText(server_, "a.asx", Asx({server_.MmshUrl("b.asx")}));
     ServeText(server_, "b.asx", Asx({a}));
+    ServeText(server_, "Up.asx", Asx({server_.MmshUrl("up.asx")}));  // the path is not the same in another case
+    ServeText(server_, "up.asx", Asx({server_.MmshUrl("clip.asf")}));
     const std::string text = Asx({local}), itself = "skipped playlist that refers to itself: ";
     ASSERT_TRUE(WriteFileBytes(local, Bytes(text.begin(), text.end())));
     const std::tuple<std::string, std::vector<std::string>, size_t> rows[] = {  // start, notices, stream requests
         {link(8, 0), {}, 2},
+        {server_.MmshUrl("Up.asx"), {}, 2},
         {link(9, 0), {"skipped playlist nested more than 8 levels deep: " + link(9, 8)}, 0},
         {self, {itself + self}, 0},
         {a, {itself + a}, 0},

@@ -1,14 +1,12 @@
-// Stopping a job (what it leaves, what it no longer starts, the one Finished
-// it still ends with), and letting go of a worker at any moment (Release):
-// its owner is never called again, and it still finishes its file.
+// Stopping a job (what it leaves, what it no longer starts), and letting go of
+// a worker (Release): its owner is not called again, it still finishes its file.
 #include "tests/recorder/E2eSupport.h"
 
 namespace larkspan::e2e {
 namespace {
 
-// Stop while the second of three entries receives data, over MMS and over
-// MMSH: the second file is closed with what it holds, the third entry never
-// starts.
+// Stop while the second of three entries receives data (over MMS, MMSH): the
+// second file is closed with what it holds, the third entry never starts.
 TEST_F(WorkerTest, StopDuringTheSecondOfThreeEntries) {
     testserver::StreamOptions paced;
     paced.pacing = testserver::Pacing::Realtime;  // 20 s of stream: time enough to stop it
@@ -50,9 +48,8 @@ TEST_F(WorkerTest, StopDuringTheSecondOfThreeEntries) {
     EXPECT_EQ(RequestsFor("c.asf"), 0u);
 }
 
-// A Stop while the first protocol still waits for the server ends the job:
-// the other protocol is not tried, and nothing is created. A playlist whose
-// download is stopped keeps what came of it and is not followed.
+// Stop while waiting for the server: the other protocol is not tried, nothing
+// is created; a stopped playlist download keeps what came and is not followed.
 TEST_F(WorkerTest, StopWhileWaitingForTheServer) {
     testserver::StreamOptions silent;
     silent.neverSend = true;

@@ -1,5 +1,4 @@
-// The settings record and a profile: the keys a save writes, every setting
-// read back, values that are no number, and the folders a load creates.
+// The settings record and a profile: the keys saved, every setting read back.
 #include <climits>
 
 #include "recorder/IniSettingsProfile.h"
@@ -40,8 +39,9 @@ TEST(RecorderSettings, SaveWritesEveryKeyOnceAndLoadReadsItBack) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("a/b/rec.d")));
 }
 
-// A value that is no number in an int's range leaves the setting as it was.
-TEST(RecorderSettings, ValuesThatAreNoNumberAreIgnored) {
+// A value that is no number in an int's range leaves the setting as it was;
+// texts are read with QSettings' escapes.
+TEST(RecorderSettings, ValuesReadFromAnIniProfile) {
     testsupport::TempFolder dir("settings");
     const std::pair<std::string, int> rows[] = {
         {"90", 90}, {"-90", -90}, {" 12 ", 12}, {"\"7\"", 7}, {"0x10", 16}, {"abc", 1800}, {"12x", 1800}, {"", 1800},
@@ -56,6 +56,9 @@ TEST(RecorderSettings, ValuesThatAreNoNumberAreIgnored) {
         EXPECT_EQ(s.maxTime, maxTime) << text;
         EXPECT_EQ(s.screenSave, 0) << text;
     }
+    IniSettingsProfile escaped("");  // "\x" takes at most four hex digits, an octal escape three
+    escaped.Parse("[settings]\nAuth Username=\"\\x00e9a\\t\\1011\"\n");
+    EXPECT_EQ(escaped.GetString("settings", "Auth Username", ""), "\xC3\xA9" "a\tA1");
 }
 
 }  // namespace
