@@ -5,6 +5,7 @@
 #include <set>
 #include <system_error>
 
+#include "recorder/OutputNaming.h"
 #include "recorder/RunOutputs.h"
 
 namespace larkspan {
@@ -22,13 +23,18 @@ bool OnDisk(const std::string& path) {
     return std::filesystem::exists(std::filesystem::path(path), ec);
 }
 
-// "dir/clip.asf", 2 -> "dir/clip (2).asf"
+// "dir/clip.asf", 2 -> "dir/clip (2).asf". The stem is cut (not inside a
+// UTF-8 character) so that the name stays one the system can create.
 std::string Variant(const std::string& path, int n) {
     std::filesystem::path p(path);
     std::string stem = p.stem().string();
-    std::string ext = p.extension().string();
-    std::filesystem::path out = p.parent_path() / (stem + " (" + std::to_string(n) + ")" + ext);
-    return out.string();
+    const std::string tail = " (" + std::to_string(n) + ")" + p.extension().string();
+    if (stem.size() + tail.size() > kMaxFileNameBytes && tail.size() < kMaxFileNameBytes) {
+        size_t cut = kMaxFileNameBytes - tail.size();
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+        stem.resize(cut);
+    }
+    return (p.parent_path() / (stem + tail)).string();
 }
 
 }  // namespace

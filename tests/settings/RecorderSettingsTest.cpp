@@ -1,138 +1,65 @@
-#include <gtest/gtest.h>
+// The settings record and a profile: the keys saved, every setting read back.
+#include <climits>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "recorder/RecorderSettings.h"
-#include "recorder/SettingsProfile.h"
+#include "recorder/IniSettingsProfile.h"
+#include "tests/settings/ProfileFixture.h"
 #include "tests/support/TempFolder.h"
 
-namespace fs = std::filesystem;
-using namespace larkspan;
-
+namespace larkspan {
 namespace {
 
-const std::vector<std::string> kSaveOrder = {
-    "base dir", "agent", "OverWrite", "Allow Multiple Instances", "Live Content Save Time Info",
-    "size policy", "Max Size", "time policy", "Max Time", "Repeat", "Sequence", "Keep Size", "Keep",
-    "OnTop", "ScreenSave ", "Enable Caption", "Splite Caption Wnd", "Caption Corlor", "Caption Size",
-    "Caption Style Name", "Caption Face Name", "Caption Bold", "Caption Margin", "Use Auth",
-    "Auth Username", "Auth Password", "Use Proxy", "Proxy SAerver", "Proxy Port", "Bypass Proxy",
-    "Idle Timeout"};
+TEST(RecorderSettings, SaveWritesEveryKeyOnceAndLoadReadsItBack) {
+    const std::string home = std::getenv("HOME");
+    ::setenv("HOME", "/home/u/", 1);
+    MemoryProfile saved;
+    RecorderSettings().Save(saved);
+    ::setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(saved.Values().at({"settings", "base dir"}).text, "/home/u/Videos/Larkspan Recorder");
+    std::vector<std::string> keys;
+    for (const std::string& key : saved.Writes()) keys.push_back(key.substr(9));
+    EXPECT_EQ(keys, (std::vector<std::string>{
+                        "base dir", "agent", "OverWrite", "Allow Multiple Instances", "Live Content Save Time Info",
+                        "size policy", "Max Size", "time policy", "Max Time", "Repeat", "Sequence", "Keep Size",
+                        "Keep", "OnTop", "ScreenSave ", "Enable Caption", "Splite Caption Wnd", "Caption Corlor",
+                        "Caption Size", "Caption Style Name", "Caption Face Name", "Caption Bold", "Caption Margin",
+                        "Use Auth", "Auth Username", "Auth Password", "Use Proxy", "Proxy SAerver", "Proxy Port",
+                        "Bypass Proxy", "Idle Timeout"}));
 
-std::vector<std::string> LoadOrder() {
-    std::vector<std::string> order = kSaveOrder;
-    // Loading reads "Url HiJacking Enable" right after "Live Content Save Time Info".
-    order.insert(order.begin() + 5, "Url HiJacking Enable");
-    return order;
+    // Every setting comes back from its own key; "Url HiJacking Enable" is
+    // read but never written. The folders of the recordings folder are made,
+    // but not a last part holding a '.', which is taken for a file name.
+    testsupport::TempFolder dir("settings");
+    MemoryProfile profile = DistinctProfile(dir.File("a/b/rec.d"));
+    profile.WriteInt("settings", "Url HiJacking Enable", 0);
+    RecorderSettings loaded;
+    loaded.Load(profile);
+    EXPECT_EQ(loaded.urlHiJackingEnable, 0);
+    EXPECT_EQ(Saved(loaded), Entries(DistinctProfile(dir.File("a/b/rec.d"))));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a/b/rec.d")));
 }
 
-std::vector<std::string> Prefixed(const std::vector<std::string>& keys) {
-    std::vector<std::string> out;
-    for (auto& k : keys) out.push_back("settings/" + k);
-    return out;
+// A value that is no number in an int's range leaves the setting as it was;
+// texts are read with QSettings' escapes.
+TEST(RecorderSettings, ValuesReadFromAnIniProfile) {
+    testsupport::TempFolder dir("settings");
+    const std::pair<std::string, int> rows[] = {
+        {"90", 90}, {"-90", -90}, {" 12 ", 12}, {"\"7\"", 7}, {"0x10", 16}, {"abc", 1800}, {"12x", 1800}, {"", 1800},
+        {"1e3", 1800}, {"2147483647", INT_MAX}, {"2147483648", 1800}, {"-2147483648", INT_MIN}, {"-2147483649", 1800},
+    };
+    for (const auto& [text, maxTime] : rows) {
+        IniSettingsProfile ini("");
+        ini.Parse("[settings]\nMax Time=" + text + "\nScreenSave%20=0\n");
+        RecorderSettings s;
+        s.baseDir = dir.Path();
+        s.Load(ini);
+        EXPECT_EQ(s.maxTime, maxTime) << text;
+        EXPECT_EQ(s.screenSave, 0) << text;
+    }
+    IniSettingsProfile escaped("");  // "\x" takes at most four hex digits, an octal escape three
+    escaped.Parse("[settings]\nAuth Username=\"\\x00e9a\\t\\1011\"\n");
+    EXPECT_EQ(escaped.GetString("settings", "Auth Username", ""), "\xC3\xA9" "a\tA1");
 }
 
 }  // namespace
-
-TEST(RecorderSettings, DefaultBaseDirIsInTheHomeVideosFolder) {
-    RecorderSettings s;
-#if !defined(_WIN32)
-    EXPECT_NE(s.baseDir.find("/Videos/Larkspan Recorder"), std::string::npos) << s.baseDir;
-    EXPECT_EQ(s.baseDir.find('\\'), std::string::npos);
-#endif
-}
-
-TEST(RecorderSettings, LoadAndSaveUseTheirKeyOrders) {
-    testsupport::TempFolder dir("settings");
-    MemoryProfile profile;
-    profile.WriteString("settings", "base dir", dir.File("out"));
-    profile.ClearLog();
-
-    RecorderSettings s;
-    s.Load(profile);
-    EXPECT_EQ(profile.Reads(), Prefixed(LoadOrder()));
-
-    profile.ClearLog();
-    s.Save(profile);
-    EXPECT_EQ(profile.Writes(), Prefixed(kSaveOrder));
-    EXPECT_FALSE(profile.Has("settings", "Url HiJacking Enable"));
-    EXPECT_FALSE(profile.Has("settings", "PlayerSizeMode"));
-}
-
-TEST(RecorderSettings, EmptyProfileKeepsDefaultsAndCreatesBaseDir) {
-    testsupport::TempFolder dir("settings");
-    RecorderSettings s;
-    s.baseDir = dir.File("a/b/c");
-    MemoryProfile profile;
-    s.Load(profile);
-    EXPECT_TRUE(fs::is_directory(dir.File("a/b/c")));
-    EXPECT_EQ(s.maxTime, 1800);
-    EXPECT_EQ(s.liveContentSaveTimeInfo, 1);
-}
-
-TEST(RecorderSettings, ProfileValuesWinAndHiJackingSurvivesSave) {
-    testsupport::TempFolder dir("settings");
-    MemoryProfile profile;
-    profile.WriteString("settings", "base dir", dir.File("rec"));
-    profile.WriteInt("settings", "Url HiJacking Enable", 0);
-    profile.WriteInt("settings", "Max Time", 90);
-    profile.WriteInt("settings", "time policy", 1);
-    profile.WriteInt("settings", "ScreenSave", 0);  // without the blank: another key
-    profile.WriteString("settings", "Auth Username", "joe");
-
-    RecorderSettings s;
-    s.Load(profile);
-    EXPECT_EQ(s.urlHiJackingEnable, 0);
-    EXPECT_EQ(s.maxTime, 90);
-    EXPECT_EQ(s.timePolicy, 1);
-    EXPECT_EQ(s.screenSave, 1);
-    EXPECT_EQ(s.authUsername, "joe");
-    EXPECT_EQ(s.baseDir, dir.File("rec"));
-
-    s.urlHiJackingEnable = 1;
-    s.Save(profile);
-    MemoryProfile::Value v = profile.Values().at({"settings", "Url HiJacking Enable"});
-    EXPECT_EQ(v.intValue, 0);
-
-    RecorderSettings again;
-    again.Load(profile);
-    EXPECT_EQ(again.maxTime, 90);
-    EXPECT_EQ(again.authUsername, "joe");
-}
-
-TEST(CreateDirectoryPath, LastComponentWithDotIsAFileName) {
-    testsupport::TempFolder dir("settings");
-    EXPECT_TRUE(CreateDirectoryPath(dir.File("temp/rec/file.asf")));
-    EXPECT_TRUE(fs::is_directory(dir.File("temp/rec")));
-    EXPECT_FALSE(fs::exists(dir.File("temp/rec/file.asf")));
-
-    EXPECT_TRUE(CreateDirectoryPath(dir.File("t2/rec.d")));
-    EXPECT_TRUE(fs::is_directory(dir.File("t2")));
-    EXPECT_FALSE(fs::exists(dir.File("t2/rec.d")));
-
-    // A dot in an inner folder does not matter.
-    EXPECT_TRUE(CreateDirectoryPath(dir.File("x.y/z")));
-    EXPECT_TRUE(fs::is_directory(dir.File("x.y/z")));
-}
-
-TEST(CreateDirectoryPath, StopsAtTheFirstFolderItCannotCreate) {
-    testsupport::TempFolder dir("settings");
-    {
-        std::FILE* f = std::fopen((dir.File("blocker")).c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fclose(f);
-    }
-    // "blocker" exists as a file, so "blocker/sub" cannot be made.
-    EXPECT_FALSE(CreateDirectoryPath(dir.File("ok/blocker/../../blocker/sub/deeper")));
-    EXPECT_TRUE(fs::is_directory(dir.File("ok/blocker")));  // made before the failure
-    EXPECT_FALSE(fs::exists(dir.File("blocker/sub")));
-}
-
-TEST(CreateDirectoryPath, ExistingPathAndTrailingSeparator) {
-    testsupport::TempFolder dir("settings");
-    EXPECT_TRUE(CreateDirectoryPath(dir.Dir().string()));
-    EXPECT_TRUE(CreateDirectoryPath(dir.File("n/")));
-    EXPECT_TRUE(fs::is_directory(dir.File("n")));
-}
+}  // namespace larkspan
