@@ -1,15 +1,13 @@
+// The one-entry playlist the Save commands write: its text, its line limits,
+// and writing it to a file, with the reason for every refusal or failure.
 #include "media/AsxWriter.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
-#include "media/AsxParser.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/TempFolder.h"
 
@@ -17,117 +15,94 @@ namespace larkspan {
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::ReadFileText;
 
-TEST(AsxText, SixLinesWithCrLf) {
-    std::string text;
-    ASSERT_TRUE(BuildAsxText("news", "mms://host/live", text));
-    EXPECT_EQ(text,
-              "<ASX version=\"3.0\">\r\n"
-              "<Entry>\r\n"
-              "<TITLE>news</TITLE>\r\n"
-              "<ref href=\"mms://host/live\"/>\r\n"
-              "</Entry>\r\n"
-              "</ASX>\r\n");
+std::string Playlist(const std::string& title, const std::string& reference) {
+    return "<ASX version=\"3.0\">\r\n<Entry>\r\n<TITLE>" + title + "</TITLE>\r\n<ref href=\"" + reference +
+           "\"/>\r\n</Entry>\r\n</ASX>\r\n";
 }
 
-TEST(AsxText, SourceIsWrittenUnescaped) {
-    std::string text;
-    ASSERT_TRUE(BuildAsxText("", "http://h/a?x=1&y=<2>", text));
-    EXPECT_NE(text.find("<ref href=\"http://h/a?x=1&y=<2>\"/>\r\n"), std::string::npos);
-    EXPECT_NE(text.find("<TITLE></TITLE>\r\n"), std::string::npos);
-}
-
-TEST(AsxText, LineBufferLimits) {
-    std::string text;
-    // Title: 239 bytes fit, longer ones are cut.
-    ASSERT_TRUE(BuildAsxText(std::string(239, 't'), "r", text));
-    EXPECT_NE(text.find("<TITLE>" + std::string(239, 't') + "</TITLE>"), std::string::npos);
-    ASSERT_TRUE(BuildAsxText(std::string(5000, 'u'), "r", text));
-    EXPECT_NE(text.find("<TITLE>" + std::string(239, 'u') + "</TITLE>"), std::string::npos);
-    // Cut at a character boundary: 119 two-byte characters and one more.
-    std::string wide;
+TEST(AsxText, TitleIsCutAndReferenceRefusedAtTheLineLimits) {
+    std::string wide;  // 120 two-byte characters
     for (int i = 0; i < 120; ++i) wide += "\xC3\xA9";
-    ASSERT_TRUE(BuildAsxText(wide, "r", text));
-    EXPECT_NE(text.find("<TITLE>" + wide.substr(0, 238) + "</TITLE>"), std::string::npos);
-
-    // Reference: 240 bytes fit, longer ones are refused.
-    std::string ref240 = "mms://h/" + std::string(232, 'r');
-    ASSERT_TRUE(BuildAsxText("t", ref240, text));
-    EXPECT_NE(text.find("<ref href=\"" + ref240 + "\"/>\r\n"), std::string::npos);
-    EXPECT_FALSE(BuildAsxText("t", ref240 + "x", text));
-}
-
-TEST(AsxText, LineBreaksCannotAddLines) {
-    std::string text;
-    EXPECT_FALSE(BuildAsxText("t", "mms://h/a\r\n<ref href=\"x\"/>", text));
-    EXPECT_FALSE(BuildAsxText("t", std::string("mms://h/a\0b", 11), text));
-    ASSERT_TRUE(BuildAsxText("a\r\nb", "mms://h/a", text));
-    EXPECT_NE(text.find("<TITLE>a  b</TITLE>\r\n"), std::string::npos);
-}
-
-struct Collected : AsxSink {
-    std::vector<std::string> entries;
-    void RecordEntries(int count, const std::string_view* refs) override {
-        for (int i = 0; i < count; ++i) entries.emplace_back(refs[i]);
+    const std::string ref240 = "mms://h/" + std::string(232, 'r');
+    const struct {
+        const char* name;
+        std::string title, reference;
+        bool ok;
+        std::string titleWritten;
+    } cases[] = {
+        {"plain", "news", "mms://host/live", true, "news"},
+        {"nothing escaped", "", "http://h/a?x=1&y=<2>", true, ""},
+        {"title of 239 bytes", std::string(239, 't'), "r", true, std::string(239, 't')},
+        {"title of 240 bytes", std::string(240, 't'), "r", true, std::string(239, 't')},
+        {"long title", std::string(5000, 'u'), "r", true, std::string(239, 'u')},
+        {"title cut at a character boundary", wide, "r", true, wide.substr(0, 238)},
+        {"line breaks in the title", "a\r\nb", "r", true, "a  b"},
+        {"title up to its NUL", std::string("ab\0cd", 5), "r", true, "ab"},
+        {"reference of 240 bytes", "t", ref240, true, "t"},
+        {"reference of 241 bytes", "t", ref240 + "x", false, ""},
+        {"line break in the reference", "t", "mms://h/a\r\n<ref href=\"x\"/>", false, ""},
+        {"NUL in the reference", "t", std::string("mms://h/a\0b", 11), false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = "untouched";
+        EXPECT_EQ(BuildAsxText(c.title, c.reference, text), c.ok);
+        EXPECT_EQ(text, c.ok ? Playlist(c.titleWritten, c.reference) : "untouched");
     }
-};
-
-class AsxFile : public ::testing::Test {
-protected:
-    testsupport::TempFolder folder_{"asx"};
-    const fs::path dir_ = folder_.Dir();
-};
-
-TEST_F(AsxFile, WrittenFileReadsBackAsOneEntry) {
-    fs::path p = dir_ / "news.asx";
-    int asked = 0;
-    auto confirm = [&](const std::string&) { ++asked; return true; };
-    ASSERT_EQ(WriteAsxFile(p.string(), "news", "mms://host/live", confirm), AsxWriteResult::Written);
-    EXPECT_EQ(asked, 0);
-    std::string text = ReadFileText(p);
-    std::string expected;
-    ASSERT_TRUE(BuildAsxText("news", "mms://host/live", expected));
-    EXPECT_EQ(text, expected);
-    Collected c;
-    ParseAsx(text.data(), text.size(), c);
-    EXPECT_EQ(c.entries, std::vector<std::string>{"mms://host/live"});
 }
 
-TEST_F(AsxFile, SecondSaveAsksAndYesReplacesTheWholeFile) {
-    fs::path p = dir_ / "x.asx";
-    std::ofstream(p, std::ios::binary) << std::string(4000, 'z');
-    std::string askedFor;
-    auto yes = [&](const std::string& path) { askedFor = path; return true; };
-    ASSERT_EQ(WriteAsxFile(p.string(), "x", "mms://h/1", yes), AsxWriteResult::Written);
-    EXPECT_EQ(askedFor, p.string());
-    std::string expected;
-    ASSERT_TRUE(BuildAsxText("x", "mms://h/1", expected));
-    EXPECT_EQ(ReadFileText(p), expected);
-}
-
-TEST_F(AsxFile, NoLeavesTheFileUntouched) {
-    fs::path p = dir_ / "x.asx";
-    std::ofstream(p, std::ios::binary) << "old";
-    EXPECT_EQ(WriteAsxFile(p.string(), "x", "mms://h/1", [](const std::string&) { return false; }),
-              AsxWriteResult::Declined);
-    EXPECT_EQ(WriteAsxFile(p.string(), "x", "mms://h/1", nullptr), AsxWriteResult::Declined);
-    EXPECT_EQ(ReadFileText(p), "old");
-}
-
-TEST_F(AsxFile, FailuresAreReportedNotThrown) {
-    auto yes = [](const std::string&) { return true; };
-    EXPECT_EQ(WriteAsxFile((dir_ / "missing" / "x.asx").string(), "x", "mms://h/1", yes),
-              AsxWriteResult::CreateFailed);
-    // A folder at the path: asked, then cannot be created.
-    fs::create_directory(dir_ / "d.asx");
-    EXPECT_EQ(WriteAsxFile((dir_ / "d.asx").string(), "x", "mms://h/1", yes), AsxWriteResult::CreateFailed);
-    std::string withNul = (dir_ / "a").string() + std::string("\0b.asx", 6);
-    EXPECT_EQ(WriteAsxFile(withNul, "x", "mms://h/1", yes), AsxWriteResult::CreateFailed);
-    EXPECT_FALSE(fs::exists(dir_ / "a"));
-    EXPECT_EQ(WriteAsxFile((dir_ / "long.asx").string(), "x", "mms://h/" + std::string(300, 'r'), yes),
-              AsxWriteResult::Refused);
-    EXPECT_FALSE(fs::exists(dir_ / "long.asx"));
+TEST(AsxFile, WritesAsksRefusesAndFailsWithAReason) {
+    testsupport::TempFolder folder("asx");
+    const fs::path dir = folder.Dir();
+    fs::create_directory(dir / "d.asx");
+    std::ofstream(dir / "old.asx", std::ios::binary) << std::string(4000, 'z');
+    std::ofstream(dir / "kept.asx", std::ios::binary) << "old";
+    const std::string longRef = "mms://h/" + std::string(292, 'r');
+    const struct {
+        const char* name;
+        std::string path, reference;
+        bool answer;  // what the user says when asked to overwrite
+        AsxWriteResult result;
+        std::string asked, reason, content;  // content "-": no file there afterwards
+    } cases[] = {
+        {"new file", (dir / "new.asx").string(), "mms://h/1", true, AsxWriteResult::Written, "", "",
+         Playlist("x", "mms://h/1")},
+        {"yes replaces the whole file", (dir / "old.asx").string(), "mms://h/1", true, AsxWriteResult::Written,
+         (dir / "old.asx").string(), "", Playlist("x", "mms://h/1")},
+        {"no keeps the file", (dir / "kept.asx").string(), "mms://h/1", false, AsxWriteResult::Declined,
+         (dir / "kept.asx").string(), "", "old"},
+        {"missing folder", (dir / "missing" / "x.asx").string(), "mms://h/1", true, AsxWriteResult::CreateFailed, "",
+         "No such file or directory", "-"},
+        {"a folder at the path", (dir / "d.asx").string(), "mms://h/1", true, AsxWriteResult::CreateFailed,
+         (dir / "d.asx").string(), "Is a directory", ""},
+        {"a full device", "/dev/full", "mms://h/1", true, AsxWriteResult::CreateFailed, "/dev/full",
+         "No space left on device", ""},
+        {"NUL in the file name", (dir / "a").string() + std::string("\0b.asx", 6), "mms://h/1", true,
+         AsxWriteResult::CreateFailed, "", "the file name holds a NUL", ""},
+        {"no file name", "", "mms://h/1", true, AsxWriteResult::CreateFailed, "", "no file name", ""},
+        {"reference too long", (dir / "long.asx").string(), longRef, true, AsxWriteResult::Refused, "",
+         "the address is 300 bytes long, more than the 240 a playlist line holds", "-"},
+        {"line break in the reference", (dir / "br.asx").string(), "mms://h/\n", true, AsxWriteResult::Refused, "",
+         "the address holds a line break or a NUL, which a playlist line cannot carry", "-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string asked, reason;
+        auto confirm = [&](const std::string& path) {
+            asked = path;
+            return c.answer;
+        };
+        EXPECT_EQ(WriteAsxFile(c.path, "x", c.reference, confirm, &reason), c.result);
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(reason, c.reason);
+        if (!c.content.empty()) {
+            EXPECT_EQ(fs::exists(c.path) ? testsupport::ReadFileText(c.path) : "-", c.content);
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "a"));
+    // Without a function to ask, an existing file is kept.
+    EXPECT_EQ(WriteAsxFile((dir / "kept.asx").string(), "x", "mms://h/1", nullptr), AsxWriteResult::Declined);
 }
 
 }  // namespace
