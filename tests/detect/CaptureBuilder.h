@@ -1,14 +1,23 @@
 #pragma once
-// Frames built byte by byte and written to capture files, for feeding the
-// address detector. Kept apart from detect/ so the tests do not share its
-// parsing: every field here is placed from the protocol layouts.
+// Frames built byte by byte from the protocol layouts (not from detect/, so
+// the tests do not share its parsing), capture files holding them, and a
+// sink that keeps what the detector reports.
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "detect/DetectionSink.h"
 
 namespace larkspan::detecttest {
 
 using Bytes = std::vector<uint8_t>;
+using Rows = std::vector<std::string>;
+using Names = std::vector<std::pair<std::string, std::string>>;
 
 struct Ipv4Address {
     uint8_t a, b, c, d;
@@ -21,82 +30,104 @@ struct TcpSegment {
     uint16_t sourcePort = 50123;
     uint16_t destinationPort = 80;
     uint32_t seq = 1000;
-    uint32_t ack = 1;
-    uint8_t flags = 0x18;          // PSH, ACK
+    uint8_t flags = 0x18;             // PSH, ACK
     uint16_t fragmentField = 0x4000;  // DF, offset 0
-    Bytes ipOptions;               // length a multiple of 4
-    Bytes tcpOptions;              // length a multiple of 4
+    Bytes ipOptions;                  // length a multiple of 4
+    Bytes tcpOptions;                 // length a multiple of 4
     Bytes payload;
     uint8_t protocol = 6;
 };
 
 Bytes BuildIpv4(const TcpSegment& s);
-
-// Link-layer wrappers around an IP packet.
-Bytes Ethernet(const Bytes& ip, uint16_t etherType = 0x0800, bool zeroMacs = false);
-Bytes EthernetVlan(const Bytes& ip, uint16_t vlanId);
-Bytes LinuxCooked(const Bytes& ip);   // SLL, 16-byte header
-Bytes LinuxCooked2(const Bytes& ip);  // SLL2, 20-byte header
-Bytes NullLoopback(const Bytes& ip, bool littleEndian);
-Bytes LoopLoopback(const Bytes& ip);
+// Ethernet II around an IP packet, padded to the 60-byte minimum frame.
+Bytes Ethernet(const Bytes& ip, uint16_t etherType = 0x0800);
 
 // Link-layer type numbers as written in capture file headers.
-constexpr uint32_t kLinkEthernet = 1;
 constexpr uint32_t kLinkNull = 0;
+constexpr uint32_t kLinkEthernet = 1;
 constexpr uint32_t kLinkRaw = 101;
 constexpr uint32_t kLinkLoop = 108;
 constexpr uint32_t kLinkCooked = 113;
 constexpr uint32_t kLinkCooked2 = 276;
 
-// A classic capture file (microsecond time stamps, this host's byte order).
+// A classic capture file in the given byte order, with microsecond (or,
+// with nanoseconds set, nanosecond) time stamps. A captured length below a
+// frame's size writes it cut short, as a snap length does.
+Bytes CaptureFile(uint32_t linkType, const std::vector<Bytes>& frames, bool bigEndian = false,
+                  bool nanoseconds = false, size_t capturedLength = SIZE_MAX);
+
+// The same written as it goes, in this host's byte order.
 class CaptureFileWriter {
 public:
-    CaptureFileWriter(const std::string& path, uint32_t linkType, uint32_t snapLength = 262144);
-    ~CaptureFileWriter();
-    // capturedLength below frame.size() writes a frame cut short by the snap
-    // length, as a capture does: the record says how long it was on the wire.
-    void Add(const Bytes& frame, size_t capturedLength = SIZE_MAX);
+    CaptureFileWriter(const std::string& path, uint32_t linkType);
+    ~CaptureFileWriter() { Close(); }
+    void Add(const Bytes& frame);
     void Close();
-    size_t frames() const { return frames_; }
 
 private:
     std::FILE* file_;
-    size_t frames_ = 0;
-    uint32_t seconds_ = 1700000000;
 };
 
 // An MMS command message: 16-byte TCP message header, 24-byte command
-// prefix, body. messageLength counts from offset 16 to the end.
+// prefix, body.
 Bytes MmsCommand(uint32_t mid, const Bytes& body, uint32_t sequence = 3);
-// LinkViewerToMacOpenFile for a URL path without its leading "/": the name
-// as the player sends it ("<path>", a zero unit, "18.").
-Bytes MmsOpenFile(const std::u16string& path);
-// The same with the chunkLen field set to a given value.
-Bytes MmsOpenFileWithChunkLen(const std::u16string& path, uint32_t chunkLen);
-// A server's media packet: 8-byte prefix (location id, incarnation, flags,
-// length including the prefix) and the payload.
+// LinkViewerToMacOpenFile as a player sends it: "<path>", a zero unit, "18.";
+// chunkLen, when not negative, replaces the length in 8-byte chunks.
+Bytes MmsOpenFile(const std::u16string& path, int64_t chunkLen = -1);
+// A server's media packet: location id, incarnation, flags, length, payload.
 Bytes MmsMediaPacket(uint32_t location, uint8_t incarnation, uint8_t flags, const Bytes& payload);
-// An MMSH chunk: '$', type, length (8 + payload), location, incarnation,
-// flags, length again, payload.
+// An MMSH chunk: '$', type, length, location, incarnation, flags, length, payload.
 Bytes MmshChunk(char type, uint8_t flags, const Bytes& payload);
-
-// A small ASF header: Header Object with File Properties and, when title is
-// not empty, a Content Description Object whose title is `title` (UTF-16,
-// with its terminator), followed by the first 50 bytes of the Data Object.
-// `padding` adds a Padding Object of that many bytes before the description.
+// A small ASF header: File Properties, a Padding Object of `padding` bytes
+// when not 0, a Content Description whose title is `title` (none when
+// empty), then the first 50 bytes of the Data Object.
 Bytes AsfHeader(const std::u16string& title, size_t padding = 0);
 
-// UTF-16LE bytes of a string, without terminator.
 Bytes Utf16(const std::u16string& text);
-
 void Append(Bytes& to, const Bytes& from);
-void PutLe16(Bytes& b, size_t at, uint16_t v);
 void PutLe32(Bytes& b, size_t at, uint32_t v);
 void AddLe16(Bytes& b, uint16_t v);
 void AddLe32(Bytes& b, uint32_t v);
 void AddLe64(Bytes& b, uint64_t v);
 
-// A fresh file name in the test's temporary folder.
+// A fresh file name in the tests' temporary folder.
 std::string TempPath(const std::string& name);
+
+// Keeps everything the detector reports; usable from the capture thread. A
+// call with other arguments than the detector must pass becomes a message.
+class RecordingSink : public DetectionSink {
+public:
+    void AddRow(const std::string& source, const std::string& name, const std::string& recordTime) override;
+    int SetRowName(const std::string& url, const std::string& title, const std::string& recordTime) override;
+    void ShowDetectionMessage(const std::string& text) override;
+    void OnDetectionStopped() override;
+
+    Rows rows, messages;
+    Names names;
+    bool stopped = false;
+    std::mutex mutex;  // guards the fields above while a capture thread runs
+
+    // Waits until pred() holds (checked at every report) or the limit passes;
+    // the limit only keeps a broken capture from hanging the suite.
+    template <class Pred>
+    bool WaitFor(Pred pred) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed_.wait_for(lock, std::chrono::seconds(30), pred);
+    }
+
+private:
+    std::condition_variable changed_;
+};
+
+// What detection reported for one capture file, run the way the command
+// line runs it.
+struct Detected {
+    Rows rows;
+    Names names;
+    Rows messages;
+    int result = -1;
+};
+Detected DetectFile(const std::string& path);
+Detected DetectFrames(const std::vector<Bytes>& frames, uint32_t linkType = kLinkEthernet);
 
 }  // namespace larkspan::detecttest
