@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "detect/RunDetection.h"
+#include "tests/support/AsfBuilders.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/TempFolder.h"
 
@@ -15,14 +16,6 @@ void AddBe32(Bytes& b, uint32_t v) {
     AddBe16(b, uint16_t(v >> 16));
     AddBe16(b, uint16_t(v));
 }
-
-const Bytes kHeaderGuid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const Bytes kFilePropertiesGuid = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                   0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-const Bytes kDescriptionGuid = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const Bytes kPaddingGuid = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45, 0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
-const Bytes kDataGuid = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
 }  // namespace
 
@@ -67,16 +60,14 @@ Bytes BuildIpv4(const TcpSegment& s) {
     return ip;
 }
 
-Bytes Ethernet(const Bytes& ip, uint16_t etherType) {
-    Bytes f = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02};
-    AddBe16(f, etherType);
+Bytes Ethernet(const Bytes& ip) {
+    Bytes f = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02, 0x08, 0x00};
     Append(f, ip);
     if (f.size() < 60) f.resize(60, 0);
     return f;
 }
 
-Bytes CaptureFile(uint32_t linkType, const std::vector<Bytes>& frames, bool bigEndian, bool nanoseconds,
-                  size_t capturedLength) {
+Bytes CaptureFile(uint32_t linkType, const std::vector<Bytes>& frames, bool bigEndian, bool nanoseconds) {
     Bytes file;
     auto add32 = [&](uint32_t v) { bigEndian ? AddBe32(file, v) : AddLe32(file, v); };
     auto add16 = [&](uint16_t v) { bigEndian ? AddBe16(file, v) : AddLe16(file, v); };
@@ -88,12 +79,11 @@ Bytes CaptureFile(uint32_t linkType, const std::vector<Bytes>& frames, bool bigE
     add32(262144);
     add32(linkType);
     for (const Bytes& f : frames) {
-        const uint32_t captured = uint32_t(std::min(capturedLength, f.size()));
         add32(1700000000);
         add32(nanoseconds ? 999999999 : 999999);
-        add32(captured);
-        add32(uint32_t(f.size()));
-        file.insert(file.end(), f.begin(), f.begin() + captured);
+        add32(uint32_t(f.size()));  // captured
+        add32(uint32_t(f.size()));  // on the wire
+        Append(file, f);
     }
     return file;
 }
@@ -161,37 +151,21 @@ Bytes MmshChunk(char type, uint8_t flags, const Bytes& payload) {
 }
 
 Bytes AsfHeader(const std::u16string& title, size_t padding) {
-    Bytes objects = kFilePropertiesGuid;
-    AddLe64(objects, 104);
-    objects.resize(objects.size() + 16 + 5 * 8, 0x00);  // file id, size, date, packets, durations
-    AddLe64(objects, 3100);                              // preroll
-    for (uint32_t v : {1u, 3200u, 3200u, 128000u}) AddLe32(objects, v);  // broadcast, packet sizes, bitrate
-    uint32_t count = 1;
-    if (padding) {
-        Append(objects, kPaddingGuid);
-        AddLe64(objects, 24 + padding);
-        objects.resize(objects.size() + padding, 0);
-        ++count;
-    }
-    if (!title.empty()) {
-        const Bytes t = Utf16(title + u'\0'), author = Utf16(std::u16string(u"Larkspan Test") + u'\0');
-        Append(objects, kDescriptionGuid);
-        AddLe64(objects, 34 + t.size() + author.size());
-        for (size_t length : {t.size(), author.size(), size_t(0), size_t(0), size_t(0)}) AddLe16(objects, uint16_t(length));
-        Append(objects, t);
-        Append(objects, author);
-        ++count;
-    }
-    Bytes h = kHeaderGuid;
-    AddLe64(h, 30 + objects.size());
-    AddLe32(h, count);
-    h.insert(h.end(), {0x01, 0x02});
-    Append(h, objects);
-    Append(h, kDataGuid);
-    AddLe64(h, 50);
-    h.resize(h.size() + 16, 0x11);  // file id
-    AddLe64(h, 0);                  // packet count
-    h.insert(h.end(), {0x01, 0x01});
+    testsupport::HeaderValues v;
+    v.preroll = 3100;
+    v.minPacketSize = v.maxPacketSize = 3200;
+    v.paddingObjectBefore = padding ? 24 + padding : 0;
+    Bytes h = testsupport::MakeHeader(v);
+    if (title.empty()) return h;
+    const Bytes t = Utf16(title + u'\0'), author = Utf16(std::u16string(u"Larkspan Test") + u'\0');
+    Bytes cd(testsupport::kContentDescriptionGuid, testsupport::kContentDescriptionGuid + 16);
+    AddLe64(cd, 34 + t.size() + author.size());
+    for (size_t length : {t.size(), author.size(), size_t(0), size_t(0), size_t(0)}) AddLe16(cd, uint16_t(length));
+    Append(cd, t);
+    Append(cd, author);
+    h.insert(h.end() - 50, cd.begin(), cd.end());                   // before the Data Object
+    testsupport::PutLE64(h, 16, h.size() - 50);                     // Header Object size
+    testsupport::PutLE32(h, 24, testsupport::GetLE32(h, 24) + 1);  // object count
     return h;
 }
 
@@ -200,31 +174,33 @@ std::string TempPath(const std::string& name) {
     return folder.File(name);
 }
 
-void RecordingSink::AddRow(const std::string& source, const std::string& name, const std::string& recordTime) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!name.empty() || recordTime != "0") messages.push_back("AddRow(" + source + ", " + name + ", " + recordTime + ")");
-    rows.push_back(source);
+void RecordingSink::Changed(const std::function<void()>& change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change();
     changed_.notify_all();
 }
 
+void RecordingSink::AddRow(const std::string& source, const std::string& name, const std::string& recordTime) {
+    Changed([&] {
+        if (!name.empty() || recordTime != "0") messages.push_back("AddRow(" + name + ", " + recordTime + ")");
+        rows.push_back(source);
+    });
+}
+
 int RecordingSink::SetRowName(const std::string& url, const std::string& title, const std::string& recordTime) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (recordTime != "0") messages.push_back("SetRowName(" + url + ", " + title + ", " + recordTime + ")");
-    names.emplace_back(url, title);
-    changed_.notify_all();
+    Changed([&] {
+        if (recordTime != "0") messages.push_back("SetRowName(" + recordTime + ")");
+        names.emplace_back(url, title);
+    });
     return 0;
 }
 
 void RecordingSink::ShowDetectionMessage(const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex);
-    messages.push_back(text);
-    changed_.notify_all();
+    Changed([&] { messages.push_back(text); });
 }
 
 void RecordingSink::OnDetectionStopped() {
-    std::lock_guard<std::mutex> lock(mutex);
-    stopped = true;
-    changed_.notify_all();
+    Changed([&] { stopped = true; });
 }
 
 Detected DetectFile(const std::string& path) {
@@ -236,13 +212,14 @@ Detected DetectFile(const std::string& path) {
     d.rows = sink.rows;
     d.names = sink.names;
     d.messages = sink.messages;
+    d.stopped = sink.stopped;
     return d;
 }
 
-Detected DetectFrames(const std::vector<Bytes>& frames, uint32_t linkType) {
+Detected DetectFrames(const std::vector<Bytes>& frames) {
     static std::atomic<int> counter{0};
     const std::string path = TempPath("frames-" + std::to_string(counter++) + ".pcap");
-    if (!testsupport::WriteFileBytes(path, CaptureFile(linkType, frames))) throw std::runtime_error("cannot write " + path);
+    if (!testsupport::WriteFileBytes(path, CaptureFile(kLinkEthernet, frames))) throw std::runtime_error("cannot write " + path);
     return DetectFile(path);
 }
 

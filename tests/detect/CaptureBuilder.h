@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -23,7 +24,7 @@ struct Ipv4Address {
     uint8_t a, b, c, d;
 };
 
-// One IPv4 packet carrying TCP.
+// One IPv4 packet carrying TCP. Options are whole 4-byte words.
 struct TcpSegment {
     Ipv4Address source{192, 168, 1, 2};
     Ipv4Address destination{10, 0, 0, 5};
@@ -32,31 +33,21 @@ struct TcpSegment {
     uint32_t seq = 1000;
     uint8_t flags = 0x18;             // PSH, ACK
     uint16_t fragmentField = 0x4000;  // DF, offset 0
-    Bytes ipOptions;                  // length a multiple of 4
-    Bytes tcpOptions;                 // length a multiple of 4
-    Bytes payload;
+    Bytes ipOptions, tcpOptions, payload;
     uint8_t protocol = 6;
 };
 
 Bytes BuildIpv4(const TcpSegment& s);
 // Ethernet II around an IP packet, padded to the 60-byte minimum frame.
-Bytes Ethernet(const Bytes& ip, uint16_t etherType = 0x0800);
+Bytes Ethernet(const Bytes& ip);
 
-// Link-layer type numbers as written in capture file headers.
-constexpr uint32_t kLinkNull = 0;
-constexpr uint32_t kLinkEthernet = 1;
-constexpr uint32_t kLinkRaw = 101;
-constexpr uint32_t kLinkLoop = 108;
-constexpr uint32_t kLinkCooked = 113;
-constexpr uint32_t kLinkCooked2 = 276;
+constexpr uint32_t kLinkEthernet = 1;  // the link type number in capture file headers
 
-// A classic capture file in the given byte order, with microsecond (or,
-// with nanoseconds set, nanosecond) time stamps. A captured length below a
-// frame's size writes it cut short, as a snap length does.
-Bytes CaptureFile(uint32_t linkType, const std::vector<Bytes>& frames, bool bigEndian = false,
-                  bool nanoseconds = false, size_t capturedLength = SIZE_MAX);
+// A classic capture file in either byte order, with microsecond or
+// nanosecond time stamps.
+Bytes CaptureFile(uint32_t linkType, const std::vector<Bytes>& frames, bool bigEndian = false, bool nanoseconds = false);
 
-// The same written as it goes, in this host's byte order.
+// The same written as it goes.
 class CaptureFileWriter {
 public:
     CaptureFileWriter(const std::string& path, uint32_t linkType);
@@ -68,8 +59,7 @@ private:
     std::FILE* file_;
 };
 
-// An MMS command message: 16-byte TCP message header, 24-byte command
-// prefix, body.
+// An MMS command message: 16-byte TCP message header, 24-byte command prefix, body.
 Bytes MmsCommand(uint32_t mid, const Bytes& body, uint32_t sequence = 3);
 // LinkViewerToMacOpenFile as a player sends it: "<path>", a zero unit, "18.";
 // chunkLen, when not negative, replaces the length in 8-byte chunks.
@@ -88,8 +78,6 @@ void Append(Bytes& to, const Bytes& from);
 void PutLe32(Bytes& b, size_t at, uint32_t v);
 void AddLe16(Bytes& b, uint16_t v);
 void AddLe32(Bytes& b, uint32_t v);
-void AddLe64(Bytes& b, uint64_t v);
-
 // A fresh file name in the tests' temporary folder.
 std::string TempPath(const std::string& name);
 
@@ -101,33 +89,33 @@ public:
     int SetRowName(const std::string& url, const std::string& title, const std::string& recordTime) override;
     void ShowDetectionMessage(const std::string& text) override;
     void OnDetectionStopped() override;
+    // Waits until pred() holds, checked under the lock at every report; the
+    // limit only keeps a broken capture from hanging the suite.
+    template <class Pred>
+    bool WaitFor(Pred pred) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), pred);
+    }
 
     Rows rows, messages;
     Names names;
     bool stopped = false;
-    std::mutex mutex;  // guards the fields above while a capture thread runs
-
-    // Waits until pred() holds (checked at every report) or the limit passes;
-    // the limit only keeps a broken capture from hanging the suite.
-    template <class Pred>
-    bool WaitFor(Pred pred) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed_.wait_for(lock, std::chrono::seconds(30), pred);
-    }
 
 private:
+    void Changed(const std::function<void()>& change);
+    std::mutex mutex_;
     std::condition_variable changed_;
 };
 
-// What detection reported for one capture file, run the way the command
-// line runs it.
+// What detection reported for a capture file, run the way the command line runs it.
 struct Detected {
     Rows rows;
     Names names;
     Rows messages;
     int result = -1;
+    bool stopped = false;  // the end of the capture was reported
 };
 Detected DetectFile(const std::string& path);
-Detected DetectFrames(const std::vector<Bytes>& frames, uint32_t linkType = kLinkEthernet);
+Detected DetectFrames(const std::vector<Bytes>& frames);
 
 }  // namespace larkspan::detecttest

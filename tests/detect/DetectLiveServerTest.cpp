@@ -1,18 +1,20 @@
 // Live capture on the loopback interface ("lo", and "any" with its cooked
 // framing) while our own recorder or an independent player (ffmpeg) pulls a
 // stream from our loopback server on the standard ports, 1755 for MMS and 80
-// for MMSH. Needs root for the capture; all traffic stays on 127.0.0.1.
+// for MMSH; then the start of a recording stops detection. Needs root for
+// the capture; all traffic stays on 127.0.0.1.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <filesystem>
 
 #include "asf/OutputFile.h"
 #include "detect/AddressDetector.h"
 #include "protocols/mms/MmsClient.h"
 #include "protocols/mmsh/MmshClient.h"
 #include "tests/detect/CaptureBuilder.h"
+#include "tests/support/AsfFileParts.h"
 #include "tests/support/Samples.h"
 #include "tests/support/WellKnownPortsLock.h"
 #include "tools/server/LoopbackServer.h"
@@ -25,29 +27,29 @@ using testsupport::ShellQuote;
 
 enum class Player { OurRecorder, Ffmpeg };
 
-// Pulls mms://127.0.0.1/clip.asf or http://127.0.0.1/clip.asf into a file.
-void Pull(Player player, bool mms) {
+// Pulls clip.asf from 127.0.0.1 over MMS or MMSH into a file, which then
+// holds all of the served file but its index.
+void Pull(Player player, bool mms, const testsupport::AsfFileParts& served) {
     const std::string url = mms ? "mms://127.0.0.1/clip.asf" : "http://127.0.0.1/clip.asf";
-    const std::string file = TempPath(std::string(mms ? "via-mms" : "via-mmsh") +
-                                      (player == Player::Ffmpeg ? "-ffmpeg.asf" : ".asf"));
-    if (player == Player::OurRecorder) {
-        OutputFile out;
-        ASSERT_TRUE(out.Create(file));
-        RecorderSettings settings;
-        RecordEventSink events;
-        const uint32_t got = mms ? MmsClient(1, settings, &events).Record(&out, url)
-                                 : MmshClient(1, settings, &events, nullptr).Record(&out, url);
-        EXPECT_GT(got, 0u) << url;
-        EXPECT_TRUE(out.Close());
+    const std::string path = TempPath("pulled.asf");
+    const uintmax_t whole = served.header.size() + served.packets.size() * served.packetSize;
+    std::string out;
+    if (player == Player::Ffmpeg) {
+        ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i " + std::string(mms ? "mmst" : "mmsh") +
+                                 "://127.0.0.1/clip.asf -c copy -f asf " + ShellQuote(path) + " 2>&1", &out), 0)
+            << out;
         return;
     }
-    std::string out;
-    ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i " +
-                             std::string(mms ? "mmst" : "mmsh") + "://127.0.0.1/clip.asf -c copy -f asf " +
-                             ShellQuote(file) + " 2>&1",
-                         &out),
-              0)
-        << out;
+    OutputFile file;
+    ASSERT_TRUE(file.Create(path));
+    RecorderSettings settings;
+    RecordEventSink events;
+    // MMSH counts the header of its describe exchange as well.
+    const uint32_t received = mms ? MmsClient(1, settings, &events).Record(&file, url)
+                                  : MmshClient(1, settings, &events, nullptr).Record(&file, url);
+    EXPECT_EQ(received, whole + (mms ? 0 : served.header.size())) << url;
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(std::filesystem::file_size(path), whole) << url;
 }
 
 class LiveLoopbackServer : public ::testing::TestWithParam<std::pair<const char*, Player>> {};
@@ -56,38 +58,30 @@ TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
     if (geteuid() != 0) GTEST_SKIP() << "live capture needs root (or CAP_NET_RAW and CAP_NET_ADMIN); not root here";
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     testsupport::WellKnownPortsLock ports;
-
     const std::string media = TempPath("server-titled.asf");
     std::string out;
     ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine=frequency=440 -t 2 "
                          "-c:a wmav2 -b:a 64k -packet_size 3200 -metadata title='Server Title' -f asf " +
-                             ShellQuote(media) + " 2>&1",
-                         &out),
-              0)
+                             ShellQuote(media) + " 2>&1", &out), 0)
         << out;
-
-    testserver::LoopbackServer server;
+    testsupport::AsfFileParts parts;
     std::string error;
+    ASSERT_TRUE(testsupport::SplitAsfFile(media, parts, &error)) << error;
+    testserver::LoopbackServer server;
     ASSERT_TRUE(server.ServeFile("clip.asf", media, {}, &error)) << error;
-    const bool mms = server.StartMms(1755, &error);
-    const bool mmsh = server.StartMmsh(80, &error);
+    const bool mms = server.StartMms(1755, &error), mmsh = server.StartMmsh(80, &error);
     if (!mms && !mmsh) GTEST_SKIP() << "ports 1755 and 80 on 127.0.0.1 are taken: " << error;
 
     RecordingSink sink;
     AddressDetector detector(sink);
     ASSERT_TRUE(detector.StartDetectionOn(GetParam().first)) << sink.messages[0];
-
-    std::vector<std::pair<std::string, std::string>> wanted;
-    if (mms) {
-        Pull(GetParam().second, true);
-        wanted.push_back({"mms://127.0.0.1/clip.asf", "Server Title"});
+    Names wanted;
+    for (bool viaMms : {true, false}) {
+        if (viaMms ? !mms : !mmsh) continue;
+        Pull(GetParam().second, viaMms, parts);
+        wanted.push_back({viaMms ? "mms://127.0.0.1/clip.asf" : "http://127.0.0.1/clip.asf", "Server Title"});
     }
-    if (mmsh) {
-        Pull(GetParam().second, false);
-        wanted.push_back({"http://127.0.0.1/clip.asf", "Server Title"});
-    }
-    // Frames reach the capture within a read time-out; the wait only keeps a
-    // broken capture from hanging the suite.
+    // Frames reach the capture within a read time-out: each address once, with its title.
     auto seen = [&] {
         for (const auto& w : wanted) {
             if (std::count(sink.rows.begin(), sink.rows.end(), w.first) != 1) return false;
@@ -96,10 +90,13 @@ TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
         return true;
     };
     EXPECT_TRUE(sink.WaitFor(seen)) << ::testing::PrintToString(sink.rows) << ::testing::PrintToString(sink.names);
-    detector.StopDetection();
+    AddressDetector::ClearCaptureFlag();  // what the start of a recording does
+    EXPECT_TRUE(sink.WaitFor([&] { return sink.stopped; }));
+    detector.StopDetection();  // in case the flag did not stop it, so that Wait cannot hang
     detector.Wait();
-    server.Stop();
+    EXPECT_FALSE(detector.IsRunning());
     EXPECT_EQ(sink.messages, Rows{});
+    server.Stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(Players, LiveLoopbackServer,

@@ -51,29 +51,31 @@ Bytes Concat(Bytes a, const Bytes& b) {
 TEST(FrameScan, EveryLinkLayerAndEveryCapturedLength) {
     const Bytes macs = {2, 0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 2};
     const Bytes cooked = {0, 4, 0, 1, 0, 6, 2, 0, 0, 0, 0, 1, 0, 0};
+    const Bytes cooked2 = {0, 0, 0, 0, 0, 0, 2, 0, 1, 4, 6, 2, 0, 0, 0, 0, 1, 0, 0};
+    using L = LinkType;
     const struct {
         const char* name;
         LinkType link;
         Bytes header;
         bool ipv4;
     } cases[] = {
-        {"Ethernet", LinkType::Ethernet, Concat(macs, {0x08, 0x00}), true},
-        {"loopback Ethernet", LinkType::Ethernet, Concat(Bytes(12, 0), {0x08, 0x00}), true},
-        {"802.1Q", LinkType::Ethernet, Concat(macs, {0x81, 0x00, 0x00, 0x07, 0x08, 0x00}), true},
-        {"802.1ad and 802.1Q", LinkType::Ethernet, Concat(macs, {0x88, 0xA8, 0, 1, 0x81, 0x00, 0, 2, 0x08, 0x00}), true},
-        {"three tags", LinkType::Ethernet, Concat(macs, {0x81, 0, 0, 1, 0x81, 0, 0, 2, 0x81, 0, 0, 3, 0x08, 0}), false},
-        {"ARP", LinkType::Ethernet, Concat(macs, {0x08, 0x06}), false},
-        {"IPv6", LinkType::Ethernet, Concat(macs, {0x86, 0xDD}), false},
-        {"Linux cooked", LinkType::LinuxCooked, Concat(cooked, {0x08, 0x00}), true},
-        {"Linux cooked, IPv6", LinkType::LinuxCooked, Concat(cooked, {0x86, 0xDD}), false},
-        {"Linux cooked v2", LinkType::LinuxCooked2, Concat({0x08, 0, 0, 0, 0, 0, 0, 2, 0, 1, 4, 6}, Bytes(8, 1)), true},
-        {"Linux cooked v2, IPv6", LinkType::LinuxCooked2, Concat({0x86, 0xDD, 0, 0, 0, 0, 0, 2, 0, 1, 4, 6}, Bytes(8)), false},
-        {"BSD loopback, little-endian", LinkType::NullLoopback, {2, 0, 0, 0}, true},
-        {"BSD loopback, big-endian", LinkType::NullLoopback, {0, 0, 0, 2}, true},
-        {"BSD loopback, IPv6", LinkType::NullLoopback, {24, 0, 0, 0}, false},
-        {"OpenBSD loopback", LinkType::LoopLoopback, {0, 0, 0, 2}, true},
-        {"OpenBSD loopback, wrong order", LinkType::LoopLoopback, {2, 0, 0, 0}, false},
-        {"raw IP", LinkType::RawIp, {}, true},
+        {"Ethernet", L::Ethernet, Concat(macs, {0x08, 0x00}), true},
+        {"loopback Ethernet", L::Ethernet, Concat(Bytes(12, 0), {0x08, 0x00}), true},
+        {"802.1Q", L::Ethernet, Concat(macs, {0x81, 0x00, 0x00, 0x07, 0x08, 0x00}), true},
+        {"802.1ad and 802.1Q", L::Ethernet, Concat(macs, {0x88, 0xA8, 0, 1, 0x81, 0x00, 0, 2, 0x08, 0x00}), true},
+        {"three tags", L::Ethernet, Concat(macs, {0x81, 0, 0, 1, 0x81, 0, 0, 2, 0x81, 0, 0, 3, 0x08, 0}), false},
+        {"ARP", L::Ethernet, Concat(macs, {0x08, 0x06}), false},
+        {"IPv6", L::Ethernet, Concat(macs, {0x86, 0xDD}), false},
+        {"Linux cooked", L::LinuxCooked, Concat(cooked, {0x08, 0x00}), true},
+        {"Linux cooked, IPv6", L::LinuxCooked, Concat(cooked, {0x86, 0xDD}), false},
+        {"Linux cooked v2", L::LinuxCooked2, Concat({0x08}, cooked2), true},
+        {"Linux cooked v2, IPv6", L::LinuxCooked2, Concat({0x86, 0xDD}, Bytes(cooked2.begin() + 1, cooked2.end())), false},
+        {"BSD loopback, little-endian", L::NullLoopback, {2, 0, 0, 0}, true},
+        {"BSD loopback, big-endian", L::NullLoopback, {0, 0, 0, 2}, true},
+        {"BSD loopback, IPv6", L::NullLoopback, {24, 0, 0, 0}, false},
+        {"OpenBSD loopback", L::LoopLoopback, {0, 0, 0, 2}, true},
+        {"OpenBSD loopback, wrong order", L::LoopLoopback, {2, 0, 0, 0}, false},
+        {"raw IP", L::RawIp, {}, true},
     };
     const Bytes get = BuildIpv4(HttpGet()), open = BuildIpv4(ToPort1755(MmsOpenFile(u"media/clip.asf")));
     for (const auto& c : cases) {
@@ -82,9 +84,8 @@ TEST(FrameScan, EveryLinkLayerAndEveryCapturedLength) {
         const size_t first = c.header.size() + 40 + std::string("GET /live/show.asf ").size();
         for (size_t length = 0; length <= frame.size(); ++length) {
             const bool found = c.ipv4 && length >= first;
-            EXPECT_EQ(Scan({Bytes(frame.begin(), frame.begin() + long(length))}, c.link),
-                      found ? Rows{kGetUrl} : Rows{})
-                << "captured " << length;
+            const Bytes cut(frame.begin(), frame.begin() + long(length));
+            EXPECT_EQ(Scan({cut}, c.link), found ? Rows{kGetUrl} : Rows{}) << "captured " << length;
         }
         EXPECT_EQ(Scan({Concat(c.header, open)}, c.link), c.ipv4 ? Rows{kMmsUrl} : Rows{});
     }
@@ -231,73 +232,61 @@ TEST(FrameScan, EachAddressOnceUntilTheMemoryIsFull) {
     }
 }
 
-TEST(FrameScan, DriverBufferRecordsOnFourByteBoundaries) {
-    // An 18-byte record header (captured length at 8, header length at 16),
-    // the frame, the next record on a multiple of 4.
-    const Bytes frames[] = {Ethernet(BuildIpv4(HttpGet())), Ethernet(BuildIpv4(ToPort1755(MmsOpenFile(u"media/clip.asf"))))};
+// The packet driver's layout: an 18-byte record header (captured length at
+// 8, header length at 16), the frame, the next record on a multiple of 4.
+TEST(FrameScan, DriverBufferRecords) {
+    const Bytes get = Ethernet(BuildIpv4(HttpGet())), open = Ethernet(BuildIpv4(ToPort1755(MmsOpenFile(u"media/clip.asf"))));
     Bytes buffer;
-    size_t secondEnd = 0;
-    for (const Bytes& f : frames) {
-        const size_t start = buffer.size();
-        buffer.resize(start + 18, 0);
-        PutLe32(buffer, start + 8, uint32_t(f.size()));
-        buffer[start + 16] = 18;
-        Append(buffer, f);
-        secondEnd = buffer.size();
-        buffer.resize((buffer.size() + 3) / 4 * 4, 0xEE);
+    for (const Bytes* f : {&get, &open}) {
+        buffer.resize((buffer.size() + 3) / 4 * 4 + 18, 0xEE);
+        PutLe32(buffer, buffer.size() - 10, uint32_t(f->size()));
+        buffer[buffer.size() - 2] = 18;
+        buffer[buffer.size() - 1] = 0;
+        Append(buffer, *f);
     }
-    // Cut anywhere, the buffer yields the requests whose frames are whole.
+    // Cut anywhere, the buffer yields what its frames cut there yield.
     for (size_t length = 0; length <= buffer.size(); ++length) {
         RecordingSink sink;
         FrameScanner scanner(sink);
         scanner.ScanCaptureBuffer(buffer.data(), length);
         Rows expected;
         if (length >= 18 + 14 + 59) expected.push_back(kGetUrl);
-        if (length >= secondEnd - 7) expected.push_back(kMmsUrl);  // as far as the message length needs
+        if (length >= buffer.size() - 7) expected.push_back(kMmsUrl);  // as far as its message length needs
         EXPECT_EQ(sink.rows, expected) << "length " << length;
     }
-    RecordingSink stopped;
-    FrameScanner scanner(stopped);
+    RecordingSink sink;
+    FrameScanner scanner(sink);
     std::atomic<bool> flag{false};
     scanner.ScanCaptureBuffer(buffer.data(), buffer.size(), &flag);
-    EXPECT_EQ(stopped.rows, Rows{});
     EXPECT_EQ(scanner.framesScanned(), 0u);
 }
 
-Bytes Le(std::initializer_list<uint16_t> units) {
-    Bytes b;
-    for (uint16_t u : units) AddLe16(b, u);
-    return b;
-}
-
+// What the MMS names and the titles above do not reach.
 TEST(Utf16Text, ConvertsToUtf8) {
+    auto le = [](std::initializer_list<uint16_t> units) {
+        Bytes b;
+        for (uint16_t u : units) AddLe16(b, u);
+        return b;
+    };
     const struct {
-        const char* what;
         Bytes bytes;
         size_t maxUnits;
         std::string utf8;
         size_t consumed;
     } cases[] = {
-        {"to the terminator", Le({'a', 'b', 0, 'c'}), 100, "ab", 2},
-        {"no terminator", Le({'a', 'b'}), 100, "ab", 2},
-        {"odd byte left over", {'a', 0, 'b'}, 100, "a", 1},
-        {"empty", {}, 100, "", 0},
-        {"unit limit", Le({'a', 'b', 'c'}), 2, "ab", 2},
-        {"two bytes", Le({0x00E9}), 10, "\xC3\xA9", 1},
-        {"three bytes", Le({0xBC29}), 10, "\xEB\xB0\xA9", 1},
-        {"surrogate pair", Le({0xD834, 0xDD1E}), 10, "\xF0\x9D\x84\x9E", 2},
-        {"highest code point", Le({0xDBFF, 0xDFFF}), 10, "\xF4\x8F\xBF\xBF", 2},
-        {"pair cut by the unit limit", Le({'a', 0xD834, 0xDD1E}), 2, "a\xEF\xBF\xBD", 2},
-        {"pair cut by the end", Le({0xD834}), 10, "\xEF\xBF\xBD", 1},
-        {"lone low surrogate", Le({0xDD1E, 'x'}), 10, "\xEF\xBF\xBDx", 2},
-        {"reversed pair", Le({0xDD1E, 0xD834, 'x'}), 10, "\xEF\xBF\xBD\xEF\xBF\xBDx", 3},
-        {"high then terminator", Le({0xD834, 0}), 10, "\xEF\xBF\xBD", 1},
-        {"byte-order mark kept", Le({0xFEFF, 'a'}), 10, "\xEF\xBB\xBF" "a", 2},
+        {{'a', 0, 'b'}, 100, "a", 1},  // an odd byte left over
+        {{}, 100, "", 0},
+        {le({'a', 'b', 'c'}), 2, "ab", 2},
+        {le({0xDBFF, 0xDFFF}), 10, "\xF4\x8F\xBF\xBF", 2},
+        {le({'a', 0xD834, 0xDD1E}), 2, "a\xEF\xBF\xBD", 2},  // a pair cut by the unit limit
+        {le({0xD834}), 10, "\xEF\xBF\xBD", 1},
+        {le({0xDD1E, 0xD834, 'x'}), 10, "\xEF\xBF\xBD\xEF\xBF\xBDx", 3},
+        {le({0xD834, 0, 'x'}), 10, "\xEF\xBF\xBD", 1},
+        {le({0xFEFF, 'a'}), 10, "\xEF\xBB\xBF" "a", 2},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
         std::string out = "old";
-        EXPECT_EQ(Utf16LeToUtf8(c.bytes.data(), c.bytes.size(), c.maxUnits, out), c.consumed);
+        EXPECT_EQ(Utf16LeToUtf8(c.bytes.data(), c.bytes.size(), c.maxUnits, out), c.consumed) << c.utf8;
         EXPECT_EQ(out, c.utf8);
     }
 }

@@ -6,10 +6,7 @@
 
 #include <algorithm>
 
-#include "detect/HeaderTitleReader.h"
 #include "tests/detect/CaptureBuilder.h"
-#include "tests/support/AsfFileParts.h"
-#include "tests/support/Samples.h"
 
 namespace larkspan::detecttest {
 namespace {
@@ -25,53 +22,49 @@ struct Segment {
 // One TCP connection between a player and a server, written as frames.
 class Session {
 public:
-    Session(Ipv4Address server, uint16_t serverPort, uint16_t playerPort = 49877)
-        : server_(server), serverPort_(serverPort), playerPort_(playerPort) {}
-
+    Session(Ipv4Address server, uint16_t serverPort, uint16_t playerPort = 49877) {
+        player_.destination = server_.source = server;
+        server_.destination = player_.source;
+        player_.destinationPort = server_.sourcePort = serverPort;
+        player_.sourcePort = server_.destinationPort = playerPort;
+        player_.seq = 5001;
+        server_.seq = 900001;
+        player_.tcpOptions = server_.tcpOptions = {1, 1, 8, 10, 0, 0, 0, 1, 0, 0, 0, 2};  // time stamps, as Linux sends
+    }
     void Handshake() {
-        frames.push_back(Frame(true, playerSeq_ - 1, {}, 0x02));
-        frames.push_back(Frame(false, serverSeq_ - 1, {}, 0x12));
+        Send(player_, player_.seq - 1, {}, 0x02);
+        Send(server_, server_.seq - 1, {}, 0x12);
     }
     void PlayerSends(const Bytes& data) {
-        frames.push_back(Frame(true, playerSeq_, data, 0x18));
-        playerSeq_ += uint32_t(data.size());
+        Send(player_, player_.seq, data, 0x18);
+        player_.seq += uint32_t(data.size());
     }
     // The server's bytes cut into segments of `size` (the last may be shorter).
     std::vector<Segment> ServerSegments(const Bytes& data, size_t size) {
         std::vector<Segment> out;
         for (size_t at = 0; at < data.size(); at += size) {
-            const size_t n = std::min(size, data.size() - at);
-            out.push_back({serverSeq_ + uint32_t(at), Bytes(data.begin() + long(at), data.begin() + long(at + n))});
+            const size_t end = std::min(at + size, data.size());
+            out.push_back({server_.seq + uint32_t(at), Bytes(data.begin() + long(at), data.begin() + long(end))});
         }
-        serverSeq_ += uint32_t(data.size());
+        server_.seq += uint32_t(data.size());
         return out;
     }
     void ServerSends(const std::vector<Segment>& segments) {
-        for (const Segment& s : segments) frames.push_back(Frame(false, s.seq, s.payload, 0x18));
+        for (const Segment& s : segments) Send(server_, s.seq, s.payload, 0x18);
     }
     void ServerSends(const Bytes& data, size_t size) { ServerSends(ServerSegments(data, size)); }
 
     std::vector<Bytes> frames;
 
 private:
-    Bytes Frame(bool fromPlayer, uint32_t seq, const Bytes& payload, uint8_t flags) {
-        TcpSegment s;
-        s.source = fromPlayer ? player_ : server_;
-        s.destination = fromPlayer ? server_ : player_;
-        s.sourcePort = fromPlayer ? playerPort_ : serverPort_;
-        s.destinationPort = fromPlayer ? serverPort_ : playerPort_;
+    void Send(TcpSegment s, uint32_t seq, const Bytes& payload, uint8_t flags) {
         s.seq = seq;
         s.flags = flags;
-        s.tcpOptions = {0x01, 0x01, 0x08, 0x0A, 0, 0, 0, 1, 0, 0, 0, 2};  // time stamps, as Linux sends
         s.payload = payload;
-        return Ethernet(BuildIpv4(s));
+        frames.push_back(Ethernet(BuildIpv4(s)));
     }
 
-    Ipv4Address player_{192, 168, 1, 2};
-    Ipv4Address server_;
-    uint16_t serverPort_, playerPort_;
-    uint32_t playerSeq_ = 5001;
-    uint32_t serverSeq_ = 900001;
+    TcpSegment player_, server_;
 };
 
 Bytes ServerCommand(uint32_t mid, size_t bodySize = 40) { return MmsCommand(mid, Bytes(bodySize, 0), 1); }
@@ -86,7 +79,8 @@ Bytes MmsHeaderStream(const Bytes& header, size_t pieces) {
     for (size_t i = 0; i < pieces; ++i) {
         const size_t at = i * piece, n = std::min(piece, header.size() - at);
         const uint8_t flags = pieces == 1 ? 0x0C : (i + 1 == pieces ? 0x08 : 0x04);
-        Append(out, MmsMediaPacket(uint32_t(i), 2, flags, Bytes(header.begin() + long(at), header.begin() + long(at + n))));
+        const Bytes part(header.begin() + long(at), header.begin() + long(at + n));
+        Append(out, MmsMediaPacket(uint32_t(i), 2, flags, part));
         if (i == 0 && pieces > 1) Append(out, ServerCommand(0x0004001B, 8));
     }
     Append(out, MmsMediaPacket(0, 4, 0, Bytes(3200, 0x82)));
@@ -142,26 +136,31 @@ TEST(Title, FromHeadersInSegmentsOfEverySize) {
 }
 
 TEST(Title, WhatTheHeaderHolds) {
+    Bytes plain = Ascii("HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n\r\n");
+    Append(plain, AsfHeader(u"Not Framed"));  // an ASF file served as it is, not in chunks
     const struct {
         const char* name;
-        Bytes header;
-        size_t pieces;
+        bool mms;
+        Bytes stream;       // what the server sends
         std::string title;  // "" when none is reported
     } cases[] = {
-        {"one header packet", AsfHeader(u"Harbour Lights"), 1, "Harbour Lights"},
-        {"title of 1023 units", AsfHeader(std::u16string(1023, u'T')), 2, std::string(1023, 'T')},
-        {"title of 1024 units", AsfHeader(std::u16string(1024, u'T')), 2, std::string(1023, 'T')},
-        {"description 40000 bytes in", AsfHeader(u"Harbour Lights", 40000), 4, "Harbour Lights"},
-        {"description past what the reader keeps", AsfHeader(u"Harbour Lights", 100000), 4, ""},
-        {"no description", AsfHeader(u""), 2, ""},
+        {"one header packet", true, MmsHeaderStream(AsfHeader(u"Harbour Lights"), 1), "Harbour Lights"},
+        {"title of 1023 units", true, MmsHeaderStream(AsfHeader(std::u16string(1023, u'T')), 2), std::string(1023, 'T')},
+        {"title of 1024 units", true, MmsHeaderStream(AsfHeader(std::u16string(1024, u'T')), 2), std::string(1023, 'T')},
+        {"description 40000 bytes in", true, MmsHeaderStream(AsfHeader(u"Harbour Lights", 40000), 4), "Harbour Lights"},
+        {"description past what is kept", true, MmsHeaderStream(AsfHeader(u"Harbour Lights", 100000), 4), ""},
+        {"no description", true, MmsHeaderStream(AsfHeader(u""), 2), ""},
+        {"MMSH, no description", false, MmshResponse(AsfHeader(u"")), ""},
+        {"plain web server", false, plain, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Session s = MmsSession();
-        s.ServerSends(MmsHeaderStream(c.header, c.pieces), 1448);
+        Session s = c.mms ? MmsSession() : MmshSession();
+        s.ServerSends(c.stream, 1448);
         Detected d = DetectFrames(s.frames);
-        EXPECT_EQ(d.rows, Rows{kMmsUrl});
-        EXPECT_EQ(d.names, c.title.empty() ? Names{} : (Names{{kMmsUrl, c.title}}));
+        const std::string url = c.mms ? kMmsUrl : kHttpUrl;
+        EXPECT_EQ(d.rows, Rows{url});
+        EXPECT_EQ(d.names, c.title.empty() ? Names{} : (Names{{url, c.title}}));
     }
 }
 
@@ -222,7 +221,9 @@ TEST(Title, CaptureStartedMidStream) {
         };
         std::vector<Segment> sent;
         if (c.first < c.resumeAt) sent.push_back(piece(c.first, c.resumeAt));
-        for (size_t at = c.resumeAt; at < stream.size(); at += 200) sent.push_back(piece(at, std::min(at + 200, stream.size())));
+        for (size_t at = c.resumeAt; at < stream.size(); at += 200) {
+            sent.push_back(piece(at, std::min(at + 200, stream.size())));
+        }
         s.ServerSends(sent);
         const std::string url = c.isMms ? kMmsUrl : kHttpUrl;
         EXPECT_EQ(DetectFrames(s.frames).names, (Names{{url, c.isMms ? "Harbour Lights" : "Evening Concert"}}));
@@ -259,50 +260,6 @@ TEST(Title, OneTitlePerStreamOnConsecutiveConnections) {
     Detected d = DetectFrames(frames);
     EXPECT_EQ(d.rows, (Rows{kHttpUrl, kMmsUrl}));
     EXPECT_EQ(d.names, (Names{{kHttpUrl, "Evening Concert"}, {kMmsUrl, "Far In"}, {kMmsUrl, "Near"}}));
-}
-
-TEST(Title, PlainWebServerBodyIsIgnored) {
-    Session s = MmshSession();
-    Bytes reply = Ascii("HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n\r\n");
-    Append(reply, AsfHeader(u"Not Framed"));  // an ASF file served as it is
-    s.ServerSends(reply, 1448);
-    Detected d = DetectFrames(s.frames);
-    EXPECT_EQ(d.rows, Rows{kHttpUrl});
-    EXPECT_EQ(d.names, Names{});
-}
-
-TEST(Title, OfAHeaderMadeByFfmpeg) {
-    if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
-    const std::string file = TempPath("titled.asf");
-    const std::string title = "Harbour Lights \xC3\xA9t\xC3\xA9 \xF0\x9D\x84\x9E";  // outside the BMP too
-    std::string out;
-    ASSERT_EQ(testsupport::RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine -t 1 "
-                                      "-c:a wmav2 -packet_size 3200 -metadata title=" + testsupport::ShellQuote(title) +
-                                          " -f asf " + testsupport::ShellQuote(file) + " 2>&1", &out), 0) << out;
-    testsupport::AsfFileParts parts;
-    ASSERT_TRUE(testsupport::SplitAsfFile(file, parts, &out)) << out;
-    Session s = MmsSession();
-    s.ServerSends(MmsHeaderStream(parts.header, 2), 1448);
-    EXPECT_EQ(DetectFrames(s.frames).names, (Names{{kMmsUrl, title}}));
-}
-
-TEST(ContentTitle, FoundOnlyOnceTheTitleIsComplete) {
-    const Bytes header = AsfHeader(u"Harbour Lights");
-    const size_t end = 30 + 104 + 34 + 30;  // through the title's terminator
-    for (size_t length = 0; length <= header.size(); ++length) {
-        size_t from = 0;
-        std::string title;
-        const TitleSearch r = ReadContentTitle(header.data(), length, from, false, title);
-        EXPECT_EQ(r == TitleSearch::Found, length >= end) << length;
-        EXPECT_EQ(title, length >= end ? "Harbour Lights" : "") << length;
-    }
-    // Fed in growing pieces with the search position kept.
-    size_t from = 0;
-    std::string title;
-    TitleSearch r = TitleSearch::NotFound;
-    for (size_t length = 0; r != TitleSearch::Found && length <= header.size(); length += 5)
-        r = ReadContentTitle(header.data(), length, from, false, title);
-    EXPECT_EQ(title, "Harbour Lights");
 }
 
 }  // namespace
