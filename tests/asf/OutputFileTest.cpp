@@ -53,8 +53,8 @@ TEST_F(OutputFileTest, ReplacesTheTargetOnlyWithTheFirstByte) {
         EXPECT_TRUE(file.Close());
 
         EXPECT_EQ(fs::exists(target) ? ReadFileText(target) : "-", c.expected);
-        // No hidden file stays behind.
-        EXPECT_EQ(folder_.Names(), c.expected == "-" ? std::vector<std::string>{} : std::vector<std::string>{"show.asf"});
+        using Names = std::vector<std::string>;  // no hidden file stays behind
+        EXPECT_EQ(folder_.Names(), c.expected == "-" ? Names{} : Names{"show.asf"});
     }
 }
 

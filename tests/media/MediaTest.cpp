@@ -1,14 +1,26 @@
-// The playlist parser: what each document yields (entries, the more-info
-// link, syntax error traces), its encodings and its fixed-size limits.
-#include "media/AsxParser.h"
-
+// Playlists: what the parser finds in each document (entries, the more-info
+// link, syntax error traces), its encodings and its fixed-size limits; the
+// one-entry playlist the Save commands write, and every reason it is not;
+// what an address or a local path is taken for (a playlist or a stream).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "media/AsxParser.h"
+#include "media/AsxWriter.h"
+#include "media/MediaRefKind.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
+
 namespace larkspan {
 namespace {
+
+namespace fs = std::filesystem;
 
 using Texts = std::vector<std::string>;
 
@@ -66,7 +78,6 @@ TEST(AsxParser, WhatEachDocumentYields) {
     } cases[] = {
         {"mixed case", R"(<ASX><Entry><Ref href="mms://a/x"/></Entry><ENTRYREF HREF="http://b/y.asx"></Ref></ASX>)",
          {"mms://a/x", "http://b/y.asx"}, {}},
-        {"odd case", R"(<eNtRyReF hReF="x"/><rEf HrEf="y"/>)", {"x", "y"}, {}},
         {"empty href", R"(<Ref href=""/>)", {""}, {}},
         {"closing tags count", R"(</ref href="a"><ref href="b"/><//ref href="c">)", {"a", "b", "c"}, {}},
         {"other tags", R"(<asx><title>t</title><author href="x"/><refs href="y"/><ref href="z"/></asx>)", {"z"}, {}},
@@ -74,7 +85,6 @@ TEST(AsxParser, WhatEachDocumentYields) {
         {"spaces around =", R"(<ref href = "a" >)", {"a"}, {}},
         {"only the first href", R"(<ref href="a" href="b">)", {"a"}, {}},
         {"bare value", "<ref href=abc def=1>", {"abc"}, {}},
-        {"bare empty value", "<ref href=>", {""}, {}},
         {"bare value ends at /", "<Ref href=mms://a/x.asf>", kWhole, {Error(8)}},
         {"no value", "<ref href><x>", kWhole, {}},
         {"other attribute", "<ref src=\"a\">", kWhole, {}},
@@ -87,13 +97,11 @@ TEST(AsxParser, WhatEachDocumentYields) {
         {"bad tag name", R"(<Ref href="1"><Ref-x href="y"><Ref href="2">)", {"1", "2"}, {Error(3)}},
         {"unfinished tag", R"(<ref href="abc)", kWhole, {}},
         {"unfinished second tag", R"(<ref href="a"/><ref href="b)", {"a"}, {}},
-        {"leading blanks", " \t\r\n <asx><ref href=\"mms://a/x\"/></asx>", {"mms://a/x"}, {}},
         {"leading word", R"(abc<asx><ref href="mms://a/x"/></asx>)", {"mms://a/x"}, {}},
         {"stray word", "playlist: <ref href=\"mms://a/x\"/>", {"mms://a/x"}, {Error(1)}},
         {"stray bytes", "\x01\x02<ref href=\"mms://a/y\"/>", {"mms://a/y"}, {Error(1)}},
         {"over-long word", std::string(200, 'm') + ":<ref href=\"w\"/>", {"w"}, {Error(1)}},
         {"plain URL", "mms://a/x.asf\r\n", kWhole, {}},
-        {"upper case scheme", "HTTP://a/x.asf", kWhole, {}},
         {"mmst URL", "mmst://a/x.asf", kWhole, {}},
         {"mmsu URL", "mmsu://a/x.asf", kWhole, {}},
         {"ASF marker", "ASF http://a/x", kWhole, {}},
@@ -102,7 +110,6 @@ TEST(AsxParser, WhatEachDocumentYields) {
         {"bracket", "[Reference]\r\nRef1=http://a/x.asf\r\n", kWhole, {}},
         {"nine bytes", "mms://a/b", {}, {}},
         {"ten bytes", "mms://a/bc", {}, {}},
-        {"eleven bytes", "mms://a/bcd", kWhole, {}},
         {"ten bytes, a tag", "<asx>     ", {}, {}},
         {"more-info only", R"(<MoreInfo href="http://a/i.htm"/>)", kWhole, {}, "http://a/i.htm"},
         {"last more-info", R"(<moreinfo href="a"/><ref href="x"/><MOREINFO HREF="b&amp;c"/>)", {"x"}, {}, "b&c"},
@@ -217,6 +224,153 @@ TEST(AsxParser, ReentrantReusableAndBoundedByTheLength) {
     // An entity that does not fit what is left of the output stays as written.
     char out[5];
     EXPECT_EQ(std::string(out, DecodeXmlEntities("ab&#x10FFFF;", out, 5)), "ab&#x");
+}
+
+std::string Playlist(const std::string& title, const std::string& reference) {
+    return "<ASX version=\"3.0\">\r\n<Entry>\r\n<TITLE>" + title + "</TITLE>\r\n<ref href=\"" + reference +
+           "\"/>\r\n</Entry>\r\n</ASX>\r\n";
+}
+
+TEST(AsxText, TitleIsCutAndReferenceRefusedAtTheLineLimits) {
+    std::string wide;  // 120 two-byte characters
+    for (int i = 0; i < 120; ++i) wide += "\xC3\xA9";
+    const std::string ref240 = "mms://h/" + std::string(232, 'r');
+    const struct {
+        const char* name;
+        std::string title, reference;
+        bool ok;
+        std::string titleWritten;
+    } cases[] = {
+        {"plain", "news", "mms://host/live", true, "news"},
+        {"nothing escaped", "", "http://h/a?x=1&y=<2>", true, ""},
+        {"title of 239 bytes", std::string(239, 't'), "r", true, std::string(239, 't')},
+        {"title of 240 bytes", std::string(240, 't'), "r", true, std::string(239, 't')},
+        {"title cut at a character boundary", wide, "r", true, wide.substr(0, 238)},
+        {"line breaks in the title", "a\r\nb", "r", true, "a  b"},
+        {"title up to its NUL", std::string("ab\0cd", 5), "r", true, "ab"},
+        {"reference of 240 bytes", "t", ref240, true, "t"},
+        {"reference of 241 bytes", "t", ref240 + "x", false, ""},
+        {"line break in the reference", "t", "mms://h/a\r\n<ref href=\"x\"/>", false, ""},
+        {"NUL in the reference", "t", std::string("mms://h/a\0b", 11), false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = "untouched";
+        EXPECT_EQ(BuildAsxText(c.title, c.reference, text), c.ok);
+        EXPECT_EQ(text, c.ok ? Playlist(c.titleWritten, c.reference) : "untouched");
+    }
+}
+
+TEST(AsxFile, WritesAsksRefusesAndFailsWithAReason) {
+    testsupport::TempFolder folder("asx");
+    const fs::path dir = folder.Dir();
+    fs::create_directory(dir / "d.asx");
+    std::ofstream(dir / "old.asx", std::ios::binary) << std::string(4000, 'z');
+    std::ofstream(dir / "kept.asx", std::ios::binary) << "old";
+    auto in = [&](const char* name) { return (dir / name).string(); };
+    using R = AsxWriteResult;
+    const std::string ok = Playlist("x", "mms://h/1"), nul = in("a") + std::string("\0b.asx", 6), longRef(300, 'r');
+    const struct {
+        std::string path, reference;
+        bool answer;  // what the user says when asked to overwrite
+        AsxWriteResult result;
+        bool asked;
+        std::string reason, content;  // content "-": no file there afterwards; "": not looked at
+    } cases[] = {
+        {in("new.asx"), "mms://h/1", true, R::Written, false, "", ok},
+        {in("old.asx"), "mms://h/1", true, R::Written, true, "", ok},  // replaced whole
+        {in("kept.asx"), "mms://h/1", false, R::Declined, true, "", "old"},
+        {in("missing/x.asx"), "mms://h/1", true, R::CreateFailed, false, "No such file or directory", "-"},
+        {in("d.asx"), "mms://h/1", true, R::CreateFailed, true, "Is a directory", ""},
+        {"/dev/full", "mms://h/1", true, R::CreateFailed, true, "No space left on device", ""},
+        {nul, "mms://h/1", true, R::CreateFailed, false, "the file name holds a NUL", ""},
+        {"", "mms://h/1", true, R::CreateFailed, false, "no file name", ""},
+        {in("long.asx"), longRef, true, R::Refused, false,
+         "the address is 300 bytes long, more than the 240 a playlist line holds", "-"},
+        {in("br.asx"), "mms://h/\n", true, R::Refused, false,
+         "the address holds a line break or a NUL, which a playlist line cannot carry", "-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string asked, reason;
+        auto confirm = [&](const std::string& path) {
+            asked = path;
+            return c.answer;
+        };
+        EXPECT_EQ(WriteAsxFile(c.path, "x", c.reference, confirm, &reason), c.result);
+        EXPECT_EQ(asked, c.asked ? c.path : "");
+        EXPECT_EQ(reason, c.reason);
+        if (!c.content.empty()) {
+            EXPECT_EQ(fs::exists(c.path) ? testsupport::ReadFileText(c.path) : "-", c.content);
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "a"));
+    // Without a function to ask, an existing file is kept.
+    EXPECT_EQ(WriteAsxFile((dir / "kept.asx").string(), "x", "mms://h/1", nullptr), AsxWriteResult::Declined);
+}
+
+TEST(ClassifyMediaRef, RemoteAndLocalReferences) {
+    const struct {
+        std::string reference;
+        MediaRefKind expected;
+    } cases[] = {
+        {"mms://host/a.asf", 0x1022}, {"HTTP://Host/List.ASX", 0x0112}, {"mmst://host/live", 0x0042},
+        {"mmsu://host/live", 0x0082}, {"http://host/play?u=mms://other/x.wmv", 0x4012},
+        {"http://host/a.asx?f=b.wmv", 0x4112}, {"http://host/a.asf.asx", 0x1112}, {"", 0x0002},
+        // One bit per group, the first in its order.
+        {"mms://h/a.wvx.wmx.asx", 0x0122}, {"mms://h/a.wvx.wmx", 0x0222}, {"mms://h/a.wvx", 0x0422},
+        {"mms://h/a.wmv.wma.asf", 0x1022}, {"mms://h/a.wmv.wma", 0x2022}, {"MMS://H/A.WMV", 0x4022},
+        {"mmsu://a mmst://b mms://c", 0x0022}, {"mmsu://a mmst://b", 0x0042},
+        // "mmst:" does not hold "mms:"; "https:" holds no "http:".
+        {"https://host/x.wma", 0x2002}, {"rtsp://host/x", 0x0002}, {"mms://h/a.asfx", 0x1022},
+        // "/" exists, but no file is named "/\0x.asf".
+        {std::string("/\0x.asf", 7), 0x1002},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ClassifyMediaRef(c.reference), c.expected) << c.reference;
+    EXPECT_EQ(IsMetaKind(0x0400) + IsMetaKind(0x0004) + IsMetaKind(0x1000), 2);  // .wvx, a playlist in .asf, .asf
+
+    // Local files, by name and first line.
+    testsupport::TempFolder folder("media");
+    const fs::path dir = folder.Dir();
+    const std::string asx = "<ASX version=\"3.0\">\r\n";
+    std::string utf16("\xFF\xFE", 2);
+    for (char c : asx) utf16 += std::string{c, '\0'};
+    const struct {
+        const char* name;
+        std::string content;
+        MediaRefKind expected;
+    } files[] = {
+        {"playlist.asf", asx, 0x1005},
+        {"under3072.asf", asx + std::string(3071 - asx.size(), 'x'), 0x1005},
+        {"at3072.asf", asx + std::string(3072 - asx.size(), 'x'), 0x1001},
+        {"secondline.asf", "\r\n<asx version=\"3.0\">\r\n", 0x1001},
+        {"in1023.asf", std::string(1019, ' ') + "<asx>", 0x1005},
+        {"past1023.asf", std::string(1020, ' ') + "<asx>", 0x1001},
+        {"x.wmv", asx, 0x4001},
+        {"empty.asf", "", 0x1001},
+        {"utf16.asf", utf16, 0x1005},
+        {"list.ASX", "<asx/>", 0x0101},
+    };
+    for (const auto& c : files) {
+        ASSERT_TRUE(testsupport::WriteFileText(dir / c.name, c.content));
+        EXPECT_EQ(ClassifyMediaRef((dir / c.name).string()), c.expected) << c.name;
+    }
+    // A folder exists; a FIFO named ".asf" is never opened (it would wait for a writer).
+    EXPECT_EQ(ClassifyMediaRef(dir.string()), 0x0001u);
+    fs::create_directory(dir / "rec.asf");
+    EXPECT_EQ(ClassifyMediaRef((dir / "rec.asf").string()), 0x1001u);
+    ASSERT_EQ(::mkfifo((dir / "pipe.asf").c_str(), 0600), 0);
+    EXPECT_EQ(ClassifyMediaRef((dir / "pipe.asf").string()), 0x1001u);
+    // A relative path is taken from the current folder.
+    const fs::path old = fs::current_path();
+    fs::current_path(dir);
+    const MediaRefKind relative = ClassifyMediaRef("playlist.asf"), missing = ClassifyMediaRef("other.asf");
+    fs::current_path(old);
+    EXPECT_EQ(relative, 0x1005u);
+    EXPECT_EQ(missing, 0x1002u);
+    if (::geteuid() == 0) return;  // root reads every file
+    fs::permissions(dir / "playlist.asf", fs::perms::none);
+    EXPECT_EQ(ClassifyMediaRef((dir / "playlist.asf").string()), 0x1001u);
 }
 
 }  // namespace
