@@ -7,14 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "asf/OutputFile.h"
 #include "detect/AddressDetector.h"
 #include "protocols/mms/MmsClient.h"
 #include "protocols/mmsh/MmshClient.h"
 #include "tests/detect/CaptureBuilder.h"
-#include "tests/support/AsfFileParts.h"
 #include "tests/support/Samples.h"
 #include "tests/support/WellKnownPortsLock.h"
 #include "tools/server/LoopbackServer.h"
@@ -25,48 +23,18 @@ namespace {
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
-enum class Player { OurRecorder, Ffmpeg };
-
-// Pulls clip.asf from 127.0.0.1 over MMS or MMSH into a file, which then
-// holds all of the served file but its index.
-void Pull(Player player, bool mms, const testsupport::AsfFileParts& served) {
-    const std::string url = mms ? "mms://127.0.0.1/clip.asf" : "http://127.0.0.1/clip.asf";
-    const std::string path = TempPath("pulled.asf");
-    const uintmax_t whole = served.header.size() + served.packets.size() * served.packetSize;
-    std::string out;
-    if (player == Player::Ffmpeg) {
-        ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i " + std::string(mms ? "mmst" : "mmsh") +
-                                 "://127.0.0.1/clip.asf -c copy -f asf " + ShellQuote(path) + " 2>&1", &out), 0)
-            << out;
-        return;
-    }
-    OutputFile file;
-    ASSERT_TRUE(file.Create(path));
-    RecorderSettings settings;
-    RecordEventSink events;
-    // MMSH counts the header of its describe exchange as well.
-    const uint32_t received = mms ? MmsClient(1, settings, &events).Record(&file, url)
-                                  : MmshClient(1, settings, &events, nullptr).Record(&file, url);
-    EXPECT_EQ(received, whole + (mms ? 0 : served.header.size())) << url;
-    EXPECT_TRUE(file.Close());
-    EXPECT_EQ(std::filesystem::file_size(path), whole) << url;
-}
-
-class LiveLoopbackServer : public ::testing::TestWithParam<std::pair<const char*, Player>> {};
+class LiveLoopbackServer : public ::testing::TestWithParam<std::pair<const char*, bool>> {};  // interface, ffmpeg
 
 TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
     if (geteuid() != 0) GTEST_SKIP() << "live capture needs root (or CAP_NET_RAW and CAP_NET_ADMIN); not root here";
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     testsupport::WellKnownPortsLock ports;
-    const std::string media = TempPath("server-titled.asf");
-    std::string out;
+    const std::string media = TempPath("server-titled.asf"), pulled = TempPath("pulled.asf");
+    std::string out, error;
     ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine=frequency=440 -t 2 "
                          "-c:a wmav2 -b:a 64k -packet_size 3200 -metadata title='Server Title' -f asf " +
                              ShellQuote(media) + " 2>&1", &out), 0)
         << out;
-    testsupport::AsfFileParts parts;
-    std::string error;
-    ASSERT_TRUE(testsupport::SplitAsfFile(media, parts, &error)) << error;
     testserver::LoopbackServer server;
     ASSERT_TRUE(server.ServeFile("clip.asf", media, {}, &error)) << error;
     const bool mms = server.StartMms(1755, &error), mmsh = server.StartMmsh(80, &error);
@@ -78,8 +46,25 @@ TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
     Names wanted;
     for (bool viaMms : {true, false}) {
         if (viaMms ? !mms : !mmsh) continue;
-        Pull(GetParam().second, viaMms, parts);
-        wanted.push_back({viaMms ? "mms://127.0.0.1/clip.asf" : "http://127.0.0.1/clip.asf", "Server Title"});
+        const std::string url = viaMms ? "mms://127.0.0.1/clip.asf" : "http://127.0.0.1/clip.asf";
+        wanted.push_back({url, "Server Title"});
+        if (GetParam().second) {
+            ASSERT_EQ(RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i " +
+                                     std::string(viaMms ? "mmst" : "mmsh") + "://127.0.0.1/clip.asf -c copy -f asf " +
+                                     ShellQuote(pulled) + " 2>&1", &out), 0)
+                << out;
+            continue;
+        }
+        OutputFile file;
+        ASSERT_TRUE(file.Create(pulled));
+        RecorderSettings settings;
+        RecordEventSink events;
+        // What it records is checked by the protocol suites; here the traffic counts.
+        if (viaMms) {
+            MmsClient(1, settings, &events).Record(&file, url);
+        } else {
+            MmshClient(1, settings, &events, nullptr).Record(&file, url);
+        }
     }
     // Frames reach the capture within a read time-out: each address once, with its title.
     auto seen = [&] {
@@ -100,11 +85,10 @@ TEST_P(LiveLoopbackServer, PlayerRequestsAndTitlesAreDetected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Players, LiveLoopbackServer,
-                         ::testing::Values(std::make_pair("lo", Player::OurRecorder), std::make_pair("lo", Player::Ffmpeg),
-                                           std::make_pair("any", Player::OurRecorder)),
+                         ::testing::Values(std::make_pair("lo", false), std::make_pair("lo", true),
+                                           std::make_pair("any", false)),
                          [](const auto& info) {
-                             return std::string(info.param.first) +
-                                    (info.param.second == Player::OurRecorder ? "OurRecorder" : "Ffmpeg");
+                             return info.param.first + std::string(info.param.second ? "Ffmpeg" : "Ours");
                          });
 
 }  // namespace
