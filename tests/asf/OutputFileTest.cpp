@@ -1,17 +1,13 @@
-// The output file: replacing a target only with the first byte, the
-// system's reason for a failed write, cutting a file short.
+// The output file: replacing a target only with the first byte, open and
+// write failures with the system's reason, the write-behind buffer's edge.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "asf/OutputFile.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace larkspan {
 namespace {
@@ -26,15 +22,13 @@ protected:
     const fs::path dir_ = folder_.Dir();
 };
 
-struct ReplaceCase {
-    const char* name;
-    bool targetExists;
-    std::string written;   // bytes written before Close ("" = none)
-    std::string expected;  // the target's content afterwards ("-" = no target)
-};
-
 TEST_F(OutputFileTest, ReplacesTheTargetOnlyWithTheFirstByte) {
-    const ReplaceCase cases[] = {
+    const struct {
+        const char* name;
+        bool targetExists;
+        std::string written;   // bytes written before Close ("" = none)
+        std::string expected;  // the target's content afterwards ("-" = no target)
+    } cases[] = {
         {"old file, nothing written", true, "", "old recording"},
         {"old file, new bytes", true, "new", "new"},
         {"no file, nothing written", false, "", "-"},
@@ -49,7 +43,6 @@ TEST_F(OutputFileTest, ReplacesTheTargetOnlyWithTheFirstByte) {
 
         OutputFile file;
         ASSERT_TRUE(file.CreateReplacing(target));
-        EXPECT_EQ(file.Path(), target);
         EXPECT_FALSE(file.Committed());
         // Until the first byte the target is as it was.
         EXPECT_EQ(fs::exists(target) ? ReadFileText(target) : "-", c.targetExists ? "old recording" : "-");
@@ -60,40 +53,87 @@ TEST_F(OutputFileTest, ReplacesTheTargetOnlyWithTheFirstByte) {
         EXPECT_TRUE(file.Close());
 
         EXPECT_EQ(fs::exists(target) ? ReadFileText(target) : "-", c.expected);
-        // No hidden file stays behind.
-        const std::vector<std::string> expectedEntries =
-            c.expected == "-" ? std::vector<std::string>{} : std::vector<std::string>{"show.asf"};
-        EXPECT_EQ(folder_.Names(), expectedEntries);
+        using Names = std::vector<std::string>;  // no hidden file stays behind
+        EXPECT_EQ(folder_.Names(), c.expected == "-" ? Names{} : Names{"show.asf"});
     }
 }
 
 TEST_F(OutputFileTest, OpenFailuresCarryTheSystemsReason) {
-    OutputFile replacing;
-    EXPECT_FALSE(replacing.CreateReplacing(folder_.File("missing/show.asf")));
-    EXPECT_EQ(replacing.ErrorText(), "No such file or directory");
-    OutputFile plain;
-    EXPECT_FALSE(plain.Create(folder_.File("missing/show.asf")));
-    EXPECT_EQ(plain.ErrorText(), "No such file or directory");
+    const std::string inMissing = folder_.File("missing/show.asf");
+    const std::string missingFile = folder_.File("absent.asf");
+    const struct {
+        const char* name;
+        bool (OutputFile::*open)(const std::string&);
+        std::string path;
+    } cases[] = {
+        {"create in a missing folder", &OutputFile::Create, inMissing},
+        {"replace in a missing folder", &OutputFile::CreateReplacing, inMissing},
+        {"reopen a missing file", &OutputFile::OpenExisting, missingFile},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OutputFile file;
+        EXPECT_FALSE((file.*c.open)(c.path));
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_EQ(file.ErrorText(), "No such file or directory");
+        EXPECT_EQ(file.Path(), c.path);
+        EXPECT_FALSE(file.Write("x", 1));
+        EXPECT_FALSE(file.Flush());
+    }
+    EXPECT_EQ(folder_.Names(), std::vector<std::string>{});
 }
 
-TEST_F(OutputFileTest, AFullDiskIsReportedWithItsReason) {
+// The buffer holds 64 KiB: writes that fill it exactly stay in it; one byte
+// more sends what is buffered first. On a full device the difference shows
+// as the write that fails.
+TEST_F(OutputFileTest, AFullDeviceFailsAtTheBuffersEdgeWithItsReason) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    // A small write waits in the buffer and fails when flushed; a large one
-    // fails at once.
-    for (size_t size : {size_t(100), size_t(200000)}) {
-        SCOPED_TRACE(size);
+    const struct {
+        const char* name;
+        size_t first, second;
+        bool firstWritten, secondWritten;
+    } cases[] = {
+        {"one byte, then exactly the rest of the buffer", 1, 65535, true, true},
+        {"one byte, then one byte more than the rest", 1, 65536, true, false},
+        {"exactly the buffer waits in it", 65536, 0, true, true},
+        {"a small write waits in the buffer", 100, 0, true, true},
+        {"a write larger than the buffer goes at once", 65537, 0, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         OutputFile file;
         ASSERT_TRUE(file.Create("/dev/full"));
-        const std::vector<uint8_t> bytes(size, 0x55);
-        const bool wrote = file.Write(bytes.data(), bytes.size());
-        EXPECT_EQ(wrote, size < 65536);
+        const std::vector<uint8_t> bytes(c.first + c.second, 0x55);
+        EXPECT_EQ(file.Write(bytes.data(), c.first), c.firstWritten);
+        EXPECT_EQ(file.Write(bytes.data(), c.second), c.secondWritten);
+        const bool failed = !c.firstWritten || !c.secondWritten;
+        EXPECT_EQ(file.Failed(), failed);
+        // Buffered bytes count until a write fails; then the position goes
+        // back to where the device really ends.
+        EXPECT_EQ(file.Position(), failed ? 0u : c.first + c.second);
+        EXPECT_FALSE(file.Flush());
+        EXPECT_EQ(file.Position(), 0u);
         EXPECT_FALSE(file.Close());
-        EXPECT_TRUE(file.Failed());
         EXPECT_EQ(file.ErrorText(), "No space left on device");
+        // The same object opened again starts clean.
+        const std::string path = folder_.File("next.asf");
+        ASSERT_TRUE(c.first % 2 ? file.CreateReplacing(path) : file.Create(path));
+        EXPECT_EQ(file.Path(), path);
+        EXPECT_FALSE(file.Failed());
+        EXPECT_EQ(file.ErrorText(), "");
+        EXPECT_EQ(file.Position(), 0u);
+        ASSERT_TRUE(file.Write("new", 3));
+        EXPECT_TRUE(file.Close());
+        // Reopened for update, it writes from the start.
+        ASSERT_TRUE(file.OpenExisting(path));
+        EXPECT_EQ(file.Position(), 0u);
+        ASSERT_TRUE(file.Write("N", 1));
+        EXPECT_TRUE(file.Close());
+        EXPECT_EQ(ReadFileText(path), "New");
     }
 }
 
-TEST_F(OutputFileTest, TruncateCutsTheFileAndMovesThePosition) {
+TEST_F(OutputFileTest, TruncateCutsAndStandardOutputCannotSeek) {
     const std::string path = folder_.File("cut.asf");
     OutputFile file;
     ASSERT_TRUE(file.Create(path));
@@ -103,15 +143,10 @@ TEST_F(OutputFileTest, TruncateCutsTheFileAndMovesThePosition) {
     ASSERT_TRUE(file.Write("xy", 2));
     ASSERT_TRUE(file.Close());
     EXPECT_EQ(ReadFileText(path), "0123xy");
-}
 
-TEST_F(OutputFileTest, StandardOutputCannotSeek) {
-    OutputFile file;
     ASSERT_TRUE(file.AttachStandardOutput());
-    EXPECT_FALSE(file.Seekable());
-    EXPECT_FALSE(file.Seek(0));
-    EXPECT_FALSE(file.SeekToEnd());
-    EXPECT_FALSE(file.Truncate(0));
+    EXPECT_EQ(file.Path(), "-");
+    EXPECT_FALSE(file.Seekable() || file.Seek(0) || file.SeekToEnd() || file.Truncate(0));
     EXPECT_TRUE(file.Close());
 }
 

@@ -1,78 +1,29 @@
 #include "tests/detect/CaptureBuilder.h"
 
-#include "tests/support/TempFolder.h"
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
+#include <atomic>
 #include <stdexcept>
+
+#include "detect/RunDetection.h"
+#include "tests/support/AsfFileParts.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace larkspan::detecttest {
 namespace {
 
-void AddBe16(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
+void AddBe16(Bytes& b, uint16_t v) { b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)}); }
 void AddBe32(Bytes& b, uint32_t v) {
     AddBe16(b, uint16_t(v >> 16));
     AddBe16(b, uint16_t(v));
 }
-void PutBe16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = uint8_t(v >> 8);
-    b[at + 1] = uint8_t(v);
-}
-void AddAddress(Bytes& b, Ipv4Address a) {
-    b.insert(b.end(), {a.a, a.b, a.c, a.d});
-}
-
-uint32_t SumWords(const uint8_t* p, size_t n, uint32_t sum) {
-    for (size_t i = 0; i + 1 < n; i += 2) sum += uint32_t(p[i] << 8 | p[i + 1]);
-    if (n & 1) sum += uint32_t(p[n - 1] << 8);
-    return sum;
-}
-uint16_t Fold(uint32_t sum) {
-    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-    return uint16_t(~sum);
-}
-
-const uint8_t kHeaderGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const uint8_t kFilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                         0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-const uint8_t kContentDescriptionGuid[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const uint8_t kPaddingGuid[16] = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45,
-                                  0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
-const uint8_t kDataGuid[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                               0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-
-void AddGuid(Bytes& b, const uint8_t g[16]) { b.insert(b.end(), g, g + 16); }
 
 }  // namespace
 
 void Append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
-void PutLe16(Bytes& b, size_t at, uint16_t v) {
-    b.at(at) = uint8_t(v);
-    b.at(at + 1) = uint8_t(v >> 8);
-}
-void PutLe32(Bytes& b, size_t at, uint32_t v) {
-    PutLe16(b, at, uint16_t(v));
-    PutLe16(b, at + 2, uint16_t(v >> 16));
-}
-void AddLe16(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
+void AddLe16(Bytes& b, uint16_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
 void AddLe32(Bytes& b, uint32_t v) {
     AddLe16(b, uint16_t(v));
     AddLe16(b, uint16_t(v >> 16));
-}
-void AddLe64(Bytes& b, uint64_t v) {
-    AddLe32(b, uint32_t(v));
-    AddLe32(b, uint32_t(v >> 32));
 }
 
 Bytes Utf16(const std::u16string& text) {
@@ -83,131 +34,57 @@ Bytes Utf16(const std::u16string& text) {
 
 Bytes BuildIpv4(const TcpSegment& s) {
     if (s.ipOptions.size() % 4 || s.tcpOptions.size() % 4) throw std::invalid_argument("options must be whole words");
-    Bytes tcp;
-    AddBe16(tcp, s.sourcePort);
-    AddBe16(tcp, s.destinationPort);
-    AddBe32(tcp, s.seq);
-    AddBe32(tcp, s.ack);
-    tcp.push_back(uint8_t(((20 + s.tcpOptions.size()) / 4) << 4));
-    tcp.push_back(s.flags);
-    AddBe16(tcp, 64240);  // window
-    AddBe16(tcp, 0);      // checksum, below
-    AddBe16(tcp, 0);      // urgent pointer
-    Append(tcp, s.tcpOptions);
-    Append(tcp, s.payload);
-
-    Bytes ip;
-    const size_t ipHeader = 20 + s.ipOptions.size();
-    ip.push_back(uint8_t(0x40 | (ipHeader / 4)));
-    ip.push_back(0);
-    AddBe16(ip, uint16_t(ipHeader + tcp.size()));
+    const size_t ipHeader = 20 + s.ipOptions.size(), tcpHeader = 20 + s.tcpOptions.size();
+    Bytes ip = {uint8_t(0x40 | ipHeader / 4), 0};
+    AddBe16(ip, uint16_t(ipHeader + tcpHeader + s.payload.size()));
     AddBe16(ip, 0x1234);  // identification
     AddBe16(ip, s.fragmentField);
-    ip.push_back(64);     // TTL
-    ip.push_back(s.protocol);
-    AddBe16(ip, 0);       // checksum, below
-    AddAddress(ip, s.source);
-    AddAddress(ip, s.destination);
+    ip.insert(ip.end(), {64, s.protocol, 0, 0});  // time to live, protocol, checksum (no reader checks it)
+    ip.insert(ip.end(), {s.source.a, s.source.b, s.source.c, s.source.d});
+    ip.insert(ip.end(), {s.destination.a, s.destination.b, s.destination.c, s.destination.d});
     Append(ip, s.ipOptions);
-    PutBe16(ip, 10, Fold(SumWords(ip.data(), ip.size(), 0)));
-
-    // TCP checksum over the pseudo header and the segment.
-    uint32_t sum = SumWords(ip.data() + 12, 8, 0);
-    sum += s.protocol;
-    sum += uint32_t(tcp.size());
-    PutBe16(tcp, 16, Fold(SumWords(tcp.data(), tcp.size(), sum)));
-    Append(ip, tcp);
+    AddBe16(ip, s.sourcePort);
+    AddBe16(ip, s.destinationPort);
+    AddBe32(ip, s.seq);
+    AddBe32(ip, 1);                                                                        // acknowledgement
+    ip.insert(ip.end(), {uint8_t(tcpHeader / 4 << 4), s.flags, 0xFA, 0xF0, 0, 0, 0, 0});  // window, checksum, urgent
+    Append(ip, s.tcpOptions);
+    Append(ip, s.payload);
     return ip;
 }
 
-Bytes Ethernet(const Bytes& ip, uint16_t etherType, bool zeroMacs) {
-    Bytes f;
-    if (zeroMacs) {
-        f.assign(12, 0);
-    } else {
-        f = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02};
+Bytes Ethernet(const Bytes& ip) {
+    Bytes f = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02, 0x08, 0x00};
+    Append(f, ip);
+    if (f.size() < 60) f.resize(60, 0);
+    return f;
+}
+
+Bytes CaptureFile(uint32_t linkType, const std::vector<Bytes>& frames, bool bigEndian, bool nanoseconds) {
+    Bytes file;
+    auto add32 = [&](uint32_t v) { bigEndian ? AddBe32(file, v) : AddLe32(file, v); };
+    add32(nanoseconds ? 0xA1B23C4D : 0xA1B2C3D4);
+    add32(bigEndian ? 0x00020004 : 0x00040002);  // version 2.4
+    for (uint32_t v : {0u, 0u, 262144u, linkType}) add32(v);  // time zone, accuracy, snap length
+    for (const Bytes& f : frames) {
+        for (uint32_t v : {1700000000u, nanoseconds ? 999999999u : 999999u, uint32_t(f.size()), uint32_t(f.size())}) {
+            add32(v);  // time stamp, captured and original length
+        }
+        Append(file, f);
     }
-    AddBe16(f, etherType);
-    Append(f, ip);
-    while (f.size() < 60) f.push_back(0);  // minimum frame, as a NIC pads it
-    return f;
+    return file;
 }
 
-Bytes EthernetVlan(const Bytes& ip, uint16_t vlanId) {
-    Bytes f = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02};
-    AddBe16(f, 0x8100);
-    AddBe16(f, vlanId);
-    AddBe16(f, 0x0800);
-    Append(f, ip);
-    return f;
-}
-
-Bytes LinuxCooked(const Bytes& ip) {
-    Bytes f;
-    AddBe16(f, 4);      // packet type: sent by us
-    AddBe16(f, 1);      // ARPHRD_ETHER
-    AddBe16(f, 6);      // address length
-    f.insert(f.end(), {0x02, 0, 0, 0, 0, 0x01, 0, 0});
-    AddBe16(f, 0x0800);
-    Append(f, ip);
-    return f;
-}
-
-Bytes LinuxCooked2(const Bytes& ip) {
-    Bytes f;
-    AddBe16(f, 0x0800);  // protocol
-    AddBe16(f, 0);       // reserved
-    AddBe32(f, 2);       // interface index
-    AddBe16(f, 1);       // ARPHRD_ETHER
-    f.push_back(4);      // packet type
-    f.push_back(6);      // address length
-    f.insert(f.end(), {0x02, 0, 0, 0, 0, 0x01, 0, 0});
-    Append(f, ip);
-    return f;
-}
-
-Bytes NullLoopback(const Bytes& ip, bool littleEndian) {
-    Bytes f = littleEndian ? Bytes{2, 0, 0, 0} : Bytes{0, 0, 0, 2};
-    Append(f, ip);
-    return f;
-}
-
-Bytes LoopLoopback(const Bytes& ip) {
-    Bytes f = {0, 0, 0, 2};
-    Append(f, ip);
-    return f;
-}
-
-CaptureFileWriter::CaptureFileWriter(const std::string& path, uint32_t linkType, uint32_t snapLength) {
+CaptureFileWriter::CaptureFileWriter(const std::string& path, uint32_t linkType) {
     file_ = std::fopen(path.c_str(), "wb");
     if (!file_) throw std::runtime_error("cannot create " + path);
-    const uint32_t magic = 0xA1B2C3D4;
-    const uint16_t major = 2, minor = 4;
-    const int32_t zone = 0;
-    const uint32_t sigfigs = 0;
-    std::fwrite(&magic, 4, 1, file_);
-    std::fwrite(&major, 2, 1, file_);
-    std::fwrite(&minor, 2, 1, file_);
-    std::fwrite(&zone, 4, 1, file_);
-    std::fwrite(&sigfigs, 4, 1, file_);
-    std::fwrite(&snapLength, 4, 1, file_);
-    std::fwrite(&linkType, 4, 1, file_);
+    const Bytes header = CaptureFile(linkType, {});
+    std::fwrite(header.data(), 1, header.size(), file_);
 }
 
-CaptureFileWriter::~CaptureFileWriter() { Close(); }
-
-void CaptureFileWriter::Add(const Bytes& frame, size_t capturedLength) {
-    const uint32_t captured = uint32_t(std::min(capturedLength, frame.size()));
-    const uint32_t wire = uint32_t(frame.size());
-    const uint32_t seconds = seconds_;
-    const uint32_t micros = uint32_t(frames_ % 1000000);
-    ++frames_;
-    if (frames_ % 1000000 == 0) ++seconds_;
-    std::fwrite(&seconds, 4, 1, file_);
-    std::fwrite(&micros, 4, 1, file_);
-    std::fwrite(&captured, 4, 1, file_);
-    std::fwrite(&wire, 4, 1, file_);
-    if (captured) std::fwrite(frame.data(), 1, captured, file_);
+void CaptureFileWriter::Add(const Bytes& frame) {
+    const Bytes alone = CaptureFile(0, {frame});  // a file header (24 bytes) and the record
+    std::fwrite(alone.data() + 24, 1, alone.size() - 24, file_);
 }
 
 void CaptureFileWriter::Close() {
@@ -216,128 +93,77 @@ void CaptureFileWriter::Close() {
 }
 
 Bytes MmsCommand(uint32_t mid, const Bytes& body, uint32_t sequence) {
-    const uint32_t messageLength = uint32_t(24 + body.size());
-    Bytes m;
-    m.insert(m.end(), {0x01, 0x00, 0x00, 0x00});
-    AddLe32(m, 0xB00BFACE);
-    AddLe32(m, messageLength);
-    m.insert(m.end(), {'M', 'M', 'S', ' '});
-    AddLe32(m, messageLength / 8);
-    AddLe32(m, sequence);
-    AddLe64(m, 0x3FC1EB851EB851ECull);  // timeSent 0.14
-    AddLe32(m, messageLength / 8 - 2);
+    const uint32_t length = uint32_t(24 + body.size());
+    Bytes m = {0x01, 0x00, 0x00, 0x00};
+    for (uint32_t v : {0xB00BFACEu, length, 0x20534D4Du, length / 8, sequence, 0x1EB851ECu, 0x3FC1EB85u}) {
+        AddLe32(m, v);  // session id, length, "MMS ", chunks, sequence, time sent (0.14)
+    }
+    AddLe32(m, length / 8 - 2);
     AddLe32(m, mid);
     Append(m, body);
     return m;
 }
 
-Bytes MmsOpenFile(const std::u16string& path) {
-    // "<path> 18." with the last blank turned into a terminator.
-    std::u16string name = path + u" 18.";
-    name[name.rfind(u' ')] = 0;
-    Bytes body;
-    AddLe32(body, 1);
-    AddLe32(body, 0xFFFFFFFF);
-    AddLe32(body, 0);
-    AddLe32(body, 0);
-    Append(body, Utf16(name));
-    return MmsCommand(0x00030005, body);
-}
-
-Bytes MmsOpenFileWithChunkLen(const std::u16string& path, uint32_t chunkLen) {
-    Bytes m = MmsOpenFile(path);
-    PutLe32(m, 32, chunkLen);
+Bytes MmsOpenFile(const std::u16string& path, int64_t chunkLen) {
+    Bytes body = {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
+    Append(body, Utf16(path + u'\0' + u"18."));
+    Bytes m = MmsCommand(0x00030005, body);
+    if (chunkLen >= 0) testsupport::PutLE32(m, 32, uint32_t(chunkLen));
     return m;
-}
-
-Bytes MmsMediaPacket(uint32_t location, uint8_t incarnation, uint8_t flags, const Bytes& payload) {
-    Bytes p;
-    AddLe32(p, location);
-    p.push_back(incarnation);
-    p.push_back(flags);
-    AddLe16(p, uint16_t(8 + payload.size()));
-    Append(p, payload);
-    return p;
-}
-
-Bytes MmshChunk(char type, uint8_t flags, const Bytes& payload) {
-    Bytes c = {'$', uint8_t(type)};
-    AddLe16(c, uint16_t(8 + payload.size()));
-    AddLe32(c, 0);
-    c.push_back(0);
-    c.push_back(flags);
-    AddLe16(c, uint16_t(8 + payload.size()));
-    Append(c, payload);
-    return c;
-}
-
-Bytes AsfHeader(const std::u16string& title, size_t padding) {
-    Bytes objects;
-    uint32_t count = 0;
-
-    Bytes fp;
-    AddGuid(fp, kFilePropertiesGuid);
-    AddLe64(fp, 104);
-    fp.insert(fp.end(), 16, 0x11);  // file id
-    AddLe64(fp, 0);                 // file size
-    AddLe64(fp, 0);                 // creation date
-    AddLe64(fp, 0);                 // data packets
-    AddLe64(fp, 0);                 // play duration
-    AddLe64(fp, 0);                 // send duration
-    AddLe64(fp, 3100);              // preroll
-    AddLe32(fp, 1);                 // broadcast
-    AddLe32(fp, 3200);
-    AddLe32(fp, 3200);
-    AddLe32(fp, 128000);
-    Append(objects, fp);
-    ++count;
-
-    if (padding) {
-        Bytes pad;
-        AddGuid(pad, kPaddingGuid);
-        AddLe64(pad, 24 + padding);
-        pad.insert(pad.end(), padding, 0);
-        Append(objects, pad);
-        ++count;
-    }
-
-    if (!title.empty()) {
-        Bytes t = Utf16(title + u'\0');
-        Bytes author = Utf16(u"Larkspan Test\0");
-        Bytes cd;
-        AddGuid(cd, kContentDescriptionGuid);
-        AddLe64(cd, 34 + t.size() + author.size());
-        AddLe16(cd, uint16_t(t.size()));
-        AddLe16(cd, uint16_t(author.size()));
-        AddLe16(cd, 0);
-        AddLe16(cd, 0);
-        AddLe16(cd, 0);
-        Append(cd, t);
-        Append(cd, author);
-        Append(objects, cd);
-        ++count;
-    }
-
-    Bytes h;
-    AddGuid(h, kHeaderGuid);
-    AddLe64(h, 30 + objects.size());
-    AddLe32(h, count);
-    h.push_back(0x01);
-    h.push_back(0x02);
-    Append(h, objects);
-
-    AddGuid(h, kDataGuid);
-    AddLe64(h, 50);
-    h.insert(h.end(), 16, 0x11);
-    AddLe64(h, 0);
-    h.push_back(0x01);
-    h.push_back(0x01);
-    return h;
 }
 
 std::string TempPath(const std::string& name) {
     static const testsupport::TempFolder folder("detect");
     return folder.File(name);
+}
+
+void RecordingSink::Change(const std::function<void()>& change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change();
+    changed_.notify_all();
+}
+
+void RecordingSink::AddRow(const std::string& source, const std::string& name, const std::string& recordTime) {
+    Change([&] {
+        if (!name.empty() || recordTime != "0") messages.push_back("AddRow(" + name + ", " + recordTime + ")");
+        rows.push_back(source);
+    });
+}
+
+int RecordingSink::SetRowName(const std::string& url, const std::string& title, const std::string& recordTime) {
+    Change([&] {
+        if (recordTime != "0") messages.push_back("SetRowName(" + recordTime + ")");
+        names.emplace_back(url, title);
+    });
+    return 0;
+}
+
+void RecordingSink::ShowDetectionMessage(const std::string& text) {
+    Change([&] { messages.push_back(text); });
+}
+
+void RecordingSink::OnDetectionStopped() {
+    Change([&] { stopped = true; });
+}
+
+Detected DetectFile(const std::string& path) {
+    RecordingSink sink;
+    DetectionSource source;
+    source.pcapFile = path;
+    Detected d;
+    d.result = RunDetection(source, sink);
+    d.rows = sink.rows;
+    d.names = sink.names;
+    d.messages = sink.messages;
+    d.stopped = sink.stopped;
+    return d;
+}
+
+Detected DetectFrames(const std::vector<Bytes>& frames) {
+    static std::atomic<int> counter{0};
+    const std::string path = TempPath("frames-" + std::to_string(counter++) + ".pcap");
+    if (!testsupport::WriteFileBytes(path, CaptureFile(kLinkEthernet, frames))) throw std::runtime_error(path);
+    return DetectFile(path);
 }
 
 }  // namespace larkspan::detecttest
