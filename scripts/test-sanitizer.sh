@@ -14,10 +14,8 @@ case "$KIND" in
   thread)
     TESTS=(pipe/stream_pipe_tests recorder/recorder_worker_tests) ;;
   address)
-    TESTS=(asf/asf_tests media/media_tests
-           mms/mms_commands_test mms/mms_session_test mms/mms_socket_test mms/mms_loopback_test
-           mmsh/mmsh_body_tests mmsh/mmsh_client_tests mmsh/mmsh_wait_tests mmsh/mmsh_faults_tests
-           naming/naming_tests naming/list_tests settings/settings_tests
+    TESTS=(asf/asf_tests media/media_tests mms/mms_session_test mms/mms_loopback_test
+           mmsh/mmsh_body_tests mmsh/mmsh_client_tests naming/naming_tests naming/list_tests settings/settings_tests
            pipe/stream_pipe_tests recorder/recorder_worker_tests detect/detect_tests) ;;
   *) echo "usage: $0 thread|address [build folder]" >&2; exit 2 ;;
 esac
@@ -49,5 +47,6 @@ export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 ${UBSAN_OPTIONS:-}"
 cd "$BUILD"
 for test in "${TESTS[@]}"; do
   echo "== $test"
-  "$BUILD/tests/$test"
+  # A test that hangs fails the run instead of holding it for ever.
+  timeout -s KILL 900 "$BUILD/tests/$test"
 done

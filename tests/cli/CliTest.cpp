@@ -9,6 +9,7 @@
 #include "cli/Terminal.h"
 #include "protocols/StreamErrors.h"
 #include "tests/cli/CliFixture.h"
+#include "tests/support/RecordingChecks.h"
 #include "tests/detect/CaptureBuilder.h"
 
 namespace larkspan::e2e {
@@ -119,7 +120,8 @@ TEST_F(CliTest, InterruptKeepsWhatTwoJobsReceived) {
 }
 
 // --max-time ends a live recording at the first packet 5 s of stream time
-// after the first, --max-size at the first that takes it to 1 MiB.
+// after the first, --max-size at the first that takes it to 1 MiB; the file
+// then describes itself: ffprobe and GStreamer find its duration and seek in it.
 TEST_F(CliTest, LimitsEndALiveRecording) {
     StreamOptions live;
     live.live = true;
@@ -131,12 +133,19 @@ TEST_F(CliTest, LimitsEndALiveRecording) {
     size_t packets = 1;
     while (times[packets - 1] - times[0] < 5000) ++packets;
     const size_t header = clip_.header.size(), packet = clip_.packetSize;
-    for (const auto& [option, want] : {std::pair{"--max-time=5", packets},
-                                       std::pair{"--max-size=1", ((1 << 20) - header + packet - 1) / packet}}) {
-        const std::string file = Out(std::string(option).substr(2) + ".asf");
-        auto p = Rec({"-q", option, "-o", file, server_.MmsUrl("live.asf")});
+    const struct {
+        std::string option, url;
+        size_t packets;
+    } rows[] = {{"--max-time=5", server_.MmsUrl("live.asf"), packets},
+                {"--max-time=5", server_.MmshUrl("live.asf"), packets},
+                {"--max-size=1", server_.MmsUrl("live.asf"), ((1 << 20) - header + packet - 1) / packet}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.option + " " + row.url);
+        const std::string file = Out(row.option.substr(2) + row.url.substr(0, 3) + ".asf");
+        auto p = Rec({"-q", row.option, "-o", file, row.url});
         EXPECT_EQ(p->ExitCode(), 0) << p->Report();
-        EXPECT_EQ(SizeOf(file), header + want * packet) << option;
+        EXPECT_EQ(SizeOf(file), header + row.packets * packet);
+        testsupport::ExpectRecordingDescribesItself(file, clip_, {.live = true}, row.packets);
     }
 }
 
