@@ -91,8 +91,8 @@ TEST_F(WorkerPlaylist, NestingAndPlaylistsNamingThemselves) {
 }
 
 // A local playlist is read only when it is a regular file below 102400
-// bytes: a pipe or a folder is skipped with a notice at once (a pipe would
-// block the worker for ever), a larger file without a word.
+// bytes: a pipe, a folder or a larger file is skipped with a notice, at once
+// (a pipe would block the worker for ever).
 TEST_F(WorkerPlaylist, LocalPlaylistsThatAreNotRead) {
     Serve(server_, "clip.asf", "clip.asf");
     StartBoth();
@@ -109,7 +109,9 @@ TEST_F(WorkerPlaylist, LocalPlaylistsThatAreNotRead) {
     for (const auto& [path, notices, recorded] : std::vector<std::tuple<std::string, std::vector<std::string>, bool>>{
              {fifo, {"skipped " + fifo + notAFile}, false},
              {folder, {"skipped " + folder + notAFile}, false},
-             {lists.File("102400.asx"), {}, false},
+             {lists.File("102400.asx"),
+              {"skipped " + lists.File("102400.asx") + ": larger than 102400 bytes, the most a playlist may hold"},
+              false},
              {lists.File("102399.asx"), {}, true}}) {
         SCOPED_TRACE(path);
         auto worker = MakeWorker(path, "big");

@@ -6,36 +6,12 @@
 // it was asked to.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <functional>
 #include <string>
 
 #include "tests/support/MediaReaders.h"
 #include "tests/support/RecordedFiles.h"
 
 namespace larkspan::testsupport {
-
-// Runs record() in a child process whose files may not grow past limit
-// bytes (a disk that fills up): a write past it fails instead of ending the
-// process. False when the child could not run or did not exit normally.
-inline bool RunWithFileSizeLimit(uint64_t limit, const std::function<void()>& record) {
-    const pid_t child = ::fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit r{rlim_t(limit), rlim_t(limit)};
-        ::setrlimit(RLIMIT_FSIZE, &r);
-        record();
-        ::_exit(0);
-    }
-    int status = 0;
-    if (::waitpid(child, &status, 0) != child) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 struct RecordingEnd {
     bool live = false;      // the server sent the stream as a broadcast

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 #include "tests/support/WellKnownPortsLock.h"
 
@@ -83,23 +82,6 @@ std::string ShellQuote(const std::string& arg) {
     std::string q = "'";
     for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
-}
-
-Probe ProbeFile(const std::string& path) {
-    Probe p;
-    std::string out;
-    if (RunCommand("ffprobe -v error -show_entries stream=codec_name:format=duration -of default=nw=1 " +
-                       ShellQuote(path),
-                   &out) != 0)
-        return p;
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.rfind("codec_name=", 0) == 0) p.codecs.push_back(line.substr(11));
-        if (line.rfind("duration=", 0) == 0) p.duration = std::atof(line.c_str() + 9);
-    }
-    p.ok = !p.codecs.empty();
-    return p;
 }
 
 }  // namespace larkspan::testsupport

@@ -27,12 +27,4 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 // Quotes one argument for /bin/sh.
 std::string ShellQuote(const std::string& arg);
 
-// What ffprobe, an independent reader, makes of a media file.
-struct Probe {
-    bool ok = false;                  // ffprobe read it and found streams
-    std::vector<std::string> codecs;  // one per stream, in order
-    double duration = 0;              // seconds
-};
-Probe ProbeFile(const std::string& path);
-
 }  // namespace larkspan::testsupport
