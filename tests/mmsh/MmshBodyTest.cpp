@@ -33,17 +33,6 @@ BodyRun ReadAll(MmshClient& client, const Bytes& body, size_t step = 0, bool des
     return run;
 }
 
-Bytes Padded(Bytes packet, size_t size) {
-    packet.resize(std::max(packet.size(), size), 0);
-    return packet;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) Append(out, p);
-    return out;
-}
-
 // Framed bodies, each read in pull sizes of one byte, odd small steps, one
 // smaller than a chunk head, and all at once: what lands in the file and
 // what is reported. Only a clean end between chunks is a close by the
@@ -65,6 +54,9 @@ TEST(MmshBody, FramedBodiesWhateverTheReadSize) {
     const std::string readError = "read error", parseError = "Unable to parse this ASF header!";
     const std::string noHeader = "not a stream: the server sent no header";
     auto cut = [](const Bytes& b, size_t keep) { return Bytes(b.begin(), b.begin() + keep); };
+    auto dataChunkOf = [&](uint16_t length) {  // a head, then bytes that are no chunk
+        return Cat({headerChunk, p1Chunk, MakeChunkHead('D', length), Bytes(64, 0xEE)});
+    };
     struct Row {
         std::string name;
         Bytes body;
@@ -111,17 +103,15 @@ TEST(MmshBody, FramedBodiesWhateverTheReadSize) {
         {"framing lost", Cat({headerChunk, Bytes(40, 'x')}), header, readError},
         // Data chunks of a length below 8 (as a signed 16-bit count) end the
         // data quietly.
-        {"data chunk of 0", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 0), Bytes(64, 0xEE)}), Cat({header, p1}), ""},
-        {"data chunk of 8", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 8), Bytes(64, 0xEE)}), Cat({header, p1}), ""},
-        {"data chunk of 0x8008", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 0x8008), Bytes(64, 0xEE)}),
-         Cat({header, p1}), ""},
-        {"data chunk of 0x8007", Cat({headerChunk, p1Chunk, MakeChunkHead('D', 0x8007), Bytes(64, 0xEE)}),
-         Cat({header, p1}), readError},
+        {"data chunk of 0", dataChunkOf(0), Cat({header, p1}), ""},
+        {"data chunk of 8", dataChunkOf(8), Cat({header, p1}), ""},
+        {"data chunk of 0x8008", dataChunkOf(0x8008), Cat({header, p1}), ""},
+        {"data chunk of 0x8007", dataChunkOf(0x8007), Cat({header, p1}), readError},
     };
     for (const Row& row : rows) {
         for (size_t step : {1, 3, 7, 11, 4096, 0}) {
             SCOPED_TRACE(testing::Message() << row.name << ", step " << step);
-            RecordingSink sink;
+            EventLog sink;
             MmshClient client(1, {}, &sink, nullptr);
             const BodyRun run = ReadAll(client, row.body, step, false, 0, row.atEnd);
             EXPECT_EQ(run.file, row.file);
@@ -136,7 +126,7 @@ TEST(MmshBody, CountsHeaderInfoAndProgress) {
     const Bytes header = MakeHeader(StreamHeader());
     const Bytes body = Cat({MakeChunk('H', header, 0x0C), MakeChunk('D', MakePacket(0, 3200)),
                             MakeChunk('D', MakePacket(1000, 1500)), MakeChunk('D', MakePacket(2500, 40)), EndChunk()});
-    RecordingSink sink;
+    EventLog sink;
     MmshClient client(1, {}, &sink, nullptr);
     const BodyRun run = ReadAll(client, body);
     EXPECT_EQ(run.consumed, body.size());
@@ -146,7 +136,7 @@ TEST(MmshBody, CountsHeaderInfoAndProgress) {
     const uint32_t h = uint32_t(header.size());
     const std::vector<Progress> progress = {
         {h + 3200, 0, 0}, {h + 6400, 1000 * 10000 / 17000, 1000}, {h + 9600, 2500 * 10000 / 17000, 2500}};
-    EXPECT_EQ(sink.progressCalls, progress);
+    EXPECT_EQ(sink.progressEvents, progress);
 
     EXPECT_EQ(sink.errors, Errors{});
 }
@@ -186,12 +176,12 @@ TEST(MmshBody, TimesProgressAndLimits) {
         RecorderSettings settings;
         settings.timePolicy = row.timeLimit >= 0;
         settings.maxTime = row.timeLimit;
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings, &sink, nullptr);
         ReadAll(client, body);
         std::vector<uint32_t> times;
         std::vector<int> progress;
-        for (const auto& p : sink.progressCalls) {
+        for (const auto& p : sink.progressEvents) {
             times.push_back(p.timeMs);
             progress.push_back(p.progress);
         }
@@ -220,12 +210,12 @@ TEST(MmshBody, SizeLimitEndsTheDataAfterTheChunkThatReachesIt) {
         RecorderSettings settings;
         settings.sizePolicy = 1;
         settings.maxSize = row.limit;
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings, &sink, nullptr);
         const BodyRun run = ReadAll(client, body);
         EXPECT_EQ(run.file.size(), 184 + row.filler + row.packets * 30000);
         EXPECT_EQ(client.BytesReceived(), run.file.size());
-        EXPECT_EQ(sink.progressCalls.size(), row.packets);
+        EXPECT_EQ(sink.progressEvents.size(), row.packets);
     }
 }
 
@@ -273,7 +263,7 @@ TEST(MmshBody, PlainBodies) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, {}, &sink, nullptr);
         client.SetPurpose(row.purpose);
         const BodyRun run = ReadAll(client, row.body, 0, true, row.length, row.atEnd);
@@ -295,13 +285,13 @@ TEST(MmshBody, PlainBodies) {
         RecorderSettings settings;
         settings.sizePolicy = sizeLimit >= 0;
         settings.maxSize = sizeLimit;
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings, &sink, nullptr);
         client.SetPurpose(meta);
         const BodyRun run = ReadAll(client, letters, 0, true, length);
         EXPECT_EQ(run.file, Bytes(letters.begin(), letters.begin() + kept));
         EXPECT_EQ(run.consumed, kept);
-        EXPECT_EQ(sink.progressCalls, std::vector<Progress>(fromBlocks.begin(), fromBlocks.begin() + reports));
+        EXPECT_EQ(sink.progressEvents, std::vector<Progress>(fromBlocks.begin(), fromBlocks.begin() + reports));
     }
 }
 

@@ -41,7 +41,7 @@ TEST_F(MmshClientTest, OnDemandRecordingIsHeaderPlusPacketsAfterTheseRequests) {
         options.trimPadding = trimPadding;
         ASSERT_TRUE(server_.ServeFile(sample, samples_ + "/" + sample, options));
         server_.ClearRecords();
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings_, &sink, nullptr);
         Bytes written;
         EXPECT_EQ(RecordTo(client, server_.MmshUrl(sample), &written),
@@ -50,11 +50,11 @@ TEST_F(MmshClientTest, OnDemandRecordingIsHeaderPlusPacketsAfterTheseRequests) {
         EXPECT_EQ(sink.errors, Errors{});
         const uint32_t duration = ExpectedDurationMs(parts);
         EXPECT_EQ(sink.headerDurations, (std::vector<int>{0, int(duration)}));
-        ASSERT_EQ(sink.progressCalls.size(), parts.packets.size());
+        ASSERT_EQ(sink.progressEvents.size(), parts.packets.size());
         uint32_t last = 0;
         ASSERT_TRUE(testsupport::LargestSendTime(parts, last));
-        EXPECT_EQ(sink.progressCalls.back().timeMs, last);
-        EXPECT_EQ(sink.progressCalls.back().progress, int(uint64_t(last) * 10000 / duration));
+        EXPECT_EQ(sink.progressEvents.back().timeMs, last);
+        EXPECT_EQ(sink.progressEvents.back().progress, int(uint64_t(last) * 10000 / duration));
 
         const auto requests = server_.HttpRequests();
         ASSERT_EQ(requests.size(), 2u);
@@ -98,7 +98,7 @@ TEST_F(MmshClientTest, CredentialsAreAskedForUntilTheServerTakesThem) {
         SCOPED_TRACE(row.name);
         server_.ClearRecords();
         ScriptedPrompt prompt(row.answers);
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings_, &sink, &prompt);
         Bytes written;
         RecordTo(client, server_.MmshUrl("clip.asf"), &written);
@@ -161,7 +161,7 @@ TEST_F(MmshClientTest, AnswersThatAreNoRecording) {
         SCOPED_TRACE(row.path);
         if (row.describe) server_.ServeScript(row.path, row.describe, std::nullopt);
         server_.ClearRecords();
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings_, &sink, nullptr);
         const std::string path = dir_.File(row.path);
         OutputFile file;
@@ -172,7 +172,7 @@ TEST_F(MmshClientTest, AnswersThatAreNoRecording) {
         EXPECT_EQ(sink.errors, Errors{row.error});
         EXPECT_EQ(server_.HttpRequests().size(), 1u);
     }
-    RecordingSink sink;
+    EventLog sink;
     MmshClient client(1, settings_, &sink, nullptr);
     EXPECT_EQ(RecordTo(client, "http://127.0.0.1:" + std::to_string(gone) + "/a.asf"), 0u);
     EXPECT_EQ(sink.errors, Errors{"connect error: connection refused"});
@@ -215,7 +215,7 @@ TEST_F(MmshClientTest, StreamsThatEndEarly) {
         settings.idleTimeout = 1;
         row.fault(options, settings);
         ASSERT_TRUE(server_.ServeFile("clip.asf", samples_ + "/clip.asf", options));
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings, &sink, nullptr);
         Bytes written;
         const uint32_t result = RecordTo(client, server_.MmshUrl("clip.asf"), &written);
@@ -292,17 +292,17 @@ TEST_F(MmshClientTest, PortsAndRecordingWithoutAFile) {
     ASSERT_TRUE(server_.ServeFile("clip.asf", samples_ + "/clip.asf"));
     const int port = server_.MmshPort();
     MmshClient client(1, settings_, &sink_, nullptr);
-    EXPECT_EQ(RecordTo(client, "http://127.0.0.1:" + std::to_string(port) + "/clip.asf", nullptr, false),
-              2 * clip_.header.size());
-    EXPECT_EQ(sink_.progressCalls.size(), clip_.packets.size());
-    EXPECT_EQ(sink_.connectPorts, (std::vector<int>{port, port}));
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/clip.asf";
+    EXPECT_EQ(RecordTo(client, url, nullptr, false), 2 * clip_.header.size());
+    EXPECT_EQ(sink_.progressEvents.size(), clip_.packets.size());
+    EXPECT_EQ(sink_.connecting, (std::vector<std::pair<std::string, int>>{{url, port}, {url, port}}));
     EXPECT_EQ(server_.HttpRequests().size(), 2u);
     const std::string noPort = "http://127.0.0.1/x.asf", mms = "mms://127.0.0.1:" + std::to_string(port) + "/x";
     for (const std::string& url : {noPort, mms}) {
-        RecordingSink sink;
+        EventLog sink;
         MmshClient other(1, settings_, &sink, nullptr);
         RecordTo(other, url, nullptr, false);
-        EXPECT_EQ(sink.connectPorts.at(0), 80) << url;
+        EXPECT_EQ(sink.connecting.at(0), std::pair(url, 80));
     }
     EXPECT_EQ(server_.HttpRequests().size(), 2u);
 }
@@ -330,7 +330,7 @@ TEST_F(MmshClientTest, FullDiskIsAFileWriteError) {
     server_.ServeBody("small", Text("[Reference]\r\n" + std::string(87, ' ')), "text/plain");
     for (const char* path : {"clip.asf", "small"}) {
         SCOPED_TRACE(path);
-        RecordingSink sink;
+        EventLog sink;
         MmshClient client(1, settings_, &sink, nullptr);
         OutputFile file;
         ASSERT_TRUE(file.OpenExisting("/dev/full"));

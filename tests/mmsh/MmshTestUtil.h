@@ -1,58 +1,27 @@
 #pragma once
-// Helpers for the MMSH client tests: a sink that keeps every report, a
-// scripted credentials prompt, builders of data packets and $H/$D/$E
-// chunks, and the fixture of the tests against the loopback stream server.
+// Helpers for the MMSH client tests: the byte helpers and report sink of
+// the MMS tests, a scripted credentials prompt, builders of data packets and
+// $H/$D/$E chunks, and the fixture of the tests against the loopback stream
+// server.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "asf/OutputFile.h"
-#include "protocols/RecordEventSink.h"
 #include "protocols/mmsh/MmshClient.h"
-#include "tests/support/AsfBuilders.h"
-#include "tests/support/FileContents.h"
+#include "tests/mms/MmsTestStreams.h"
 #include "tests/support/RecordedFiles.h"
 #include "tests/support/Samples.h"
-#include "tests/support/TempFolder.h"
 #include "tools/server/LoopbackServer.h"
 
 namespace larkspan::mmshtest {
 
-using Bytes = std::vector<uint8_t>;
+using namespace mmstest;
 using Errors = std::vector<std::string>;
+using Progress = EventLog::Progress;
 using testserver::HttpScript;
 using testserver::LoopbackServer;
 using testserver::StreamOptions;
 using testsupport::AsfFileParts;
-using testsupport::HeaderValues;
 using testsupport::MakeHeader;
-using testsupport::ReadFileBytes;
-using testsupport::TempFolder;
-
-struct Progress {
-    uint32_t bytes;
-    int progress;
-    uint32_t timeMs;
-    bool operator==(const Progress&) const = default;
-};
-
-// Keeps every report of a client (made on the recording's own thread).
-class RecordingSink : public RecordEventSink {
-public:
-    void OnConnecting(const std::string&, int port) override { connectPorts.push_back(port); }
-    void OnHeaderReceived(const std::string&, int durationMs) override { headerDurations.push_back(durationMs); }
-    void OnProgress(uint32_t bytes, int progress, uint32_t timeMs) override {
-        progressCalls.push_back({bytes, progress, timeMs});
-    }
-    void ReportError(const std::string& text) override { errors.push_back(text); }
-
-    std::vector<int> connectPorts;
-    std::vector<int> headerDurations;
-    std::vector<Progress> progressCalls;
-    std::vector<std::string> errors;
-};
 
 // Answers each question with the next scripted reply ({} declines);
 // declines when the script runs out.
@@ -78,7 +47,6 @@ private:
     std::vector<std::string> passwords_;
 };
 
-inline void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
 inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 // An on-demand stream of 20 s (17 s after the preroll) with 3,200-byte
@@ -146,7 +114,7 @@ protected:
     AsfFileParts clip_;
     TempFolder dir_{"client"};
     LoopbackServer server_;
-    RecordingSink sink_;
+    EventLog sink_;
     RecorderSettings settings_;
 };
 
