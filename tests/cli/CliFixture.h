@@ -12,17 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <memory>
 
 #include "tests/recorder/E2eSupport.h"
-#include "tests/support/FileContents.h"
-#include "tests/support/Samples.h"
-
-#ifndef LARKSPAN_REC_PATH
-#error "LARKSPAN_REC_PATH must name the larkspan-rec program"
-#endif
 
 extern char** environ;
 
@@ -146,26 +138,8 @@ private:
     size_t seen_ = 0;
 };
 
-class CliTest : public ::testing::Test {
+class CliTest : public SampleServerTest {
 protected:
-    void SetUp() override {
-        samples_ = testsupport::SamplesDir();
-        if (samples_.empty()) GTEST_SKIP() << testsupport::SamplesError();
-        ASSERT_TRUE(testsupport::SplitAsfFile(samples_ + "/clip.asf", clip_) &&
-                    testsupport::SplitAsfFile(samples_ + "/audio.asf", audio_));
-    }
-
-    void Serve(const std::string& key, const std::string& sample, testserver::StreamOptions options = {}) {
-        ASSERT_TRUE(server_.ServeFile(key, samples_ + "/" + sample, options));
-    }
-    void ServePlaylist(const std::string& key, const std::vector<std::string>& urls) {
-        std::string text = "<ASX version=\"3.0\">";
-        for (const auto& url : urls) text += "<Entry><Ref href=\"" + url + "\"/></Entry>";
-        text += "</ASX>";
-        server_.ServeBody(key, Bytes(text.begin(), text.end()), "video/x-ms-asf");
-    }
-    void StartBoth() { ASSERT_TRUE(server_.StartMmsh() && server_.StartMms()); }
-
     std::unique_ptr<RecProcess> Launch(const std::vector<std::string>& args, bool onTerminal = false) {
         auto p = std::make_unique<RecProcess>(args, home_.Path(), onTerminal);
         EXPECT_TRUE(p->Start());
@@ -178,10 +152,7 @@ protected:
     }
     std::string Out(const std::string& name) const { return home_.File(name); }
 
-    std::string samples_;
-    testsupport::AsfFileParts clip_, audio_;
     TempFolder home_{"cli"};
-    testserver::LoopbackServer server_;
 };
 
 }  // namespace larkspan::e2e

@@ -1,11 +1,8 @@
 // The job queue of larkspan-rec in this process: one job runs at a time,
 // and a finished recording is reported and then let go, so that a long run
 // stays flat in memory.
-#include <gtest/gtest.h>
-
 #include "cli/JobQueue.h"
 #include "tests/recorder/E2eSupport.h"
-#include "tests/support/Samples.h"
 
 namespace larkspan::cli {
 namespace {

@@ -99,7 +99,6 @@ TEST(ListEntries, RowsForASource) {
     EXPECT_EQ(cut.rows.back(), (ListRow{"mms://a/999", "many999", "0"}));
     EXPECT_TRUE(cut.playlistCut);
 
-
     const std::pair<std::string, bool> recordable[] = {
         {"mms://h/live", true},          {"http://h/list.asx", true},        {"", true},
         {folder.File("x.wmv"), true},    {clip, false},                      {put("plain.asf", "0123456789"), false},

@@ -38,6 +38,7 @@ using testsupport::RecordedFile;
 using testsupport::TempFolder;
 using testsupport::WellKnownPortsLock;
 using testsupport::WriteFileBytes;
+using testsupport::WriteFileText;
 
 // Polls pred until it holds or the bound (only against hanging) passes.
 inline bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds bound) {
@@ -49,28 +50,10 @@ inline bool WaitUntil(const std::function<bool()>& pred, std::chrono::millisecon
     return true;
 }
 
-inline bool Exists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
-}
-
 inline uint64_t SizeOf(const std::string& path) {
     std::error_code ec;
     const uint64_t n = std::filesystem::file_size(path, ec);
     return ec ? 0 : n;
-}
-
-// The send time of each data packet of a recording, in file order.
-inline bool PacketSendTimes(const Bytes& file, std::vector<uint32_t>& times, std::string* error) {
-    testsupport::AsfFileParts parts;
-    if (!testsupport::SplitAsf(file, parts, error)) return false;
-    times.clear();
-    for (const auto& packet : parts.packets) {
-        testsupport::AsfPacketLayout layout;
-        if (!testsupport::WalkAsfPacket(packet, parts.packetSize, layout, error)) return false;
-        times.push_back(testsupport::GetLE32(packet, layout.sendTimeOffset));
-    }
-    return true;
 }
 
 // A playlist naming each reference in an entry of its own.
@@ -195,7 +178,6 @@ public:
         for (const auto& e : Events()) n += e.status == status && (reference.empty() || e.reference == reference);
         return n;
     }
-    size_t ConnectingTo(const std::string& reference) const { return Count(RecordStatus::Connecting, reference); }
 
 private:
     CmmsThread* worker_ = nullptr;
@@ -238,18 +220,15 @@ private:
     bool cancelled_ = false;
 };
 
-class WorkerTest : public ::testing::Test {
+// The samples, split into their parts, and a loopback server to serve them.
+class SampleServerTest : public ::testing::Test {
 protected:
-    static constexpr auto kBound = std::chrono::seconds(60);
-
     void SetUp() override {
         samples_ = testsupport::SamplesDir();
         if (samples_.empty()) GTEST_SKIP() << testsupport::SamplesError();
         std::string error;
         ASSERT_TRUE(testsupport::SplitAsfFile(samples_ + "/clip.asf", clip_, &error)) << error;
         ASSERT_TRUE(testsupport::SplitAsfFile(samples_ + "/audio.asf", audio_, &error)) << error;
-        settings_.baseDir = base_.Path();
-        settings_.overWrite = 1;
     }
 
     void Serve(testserver::LoopbackServer& server, const std::string& key, const std::string& sample,
@@ -265,6 +244,24 @@ protected:
         ASSERT_TRUE(server_.StartMmsh(0, &error)) << error;
         ASSERT_TRUE(server_.StartMms(0, &error)) << error;
     }
+
+    std::string samples_;
+    testsupport::AsfFileParts clip_, audio_;
+    testserver::LoopbackServer server_;
+};
+
+class WorkerTest : public SampleServerTest {
+protected:
+    static constexpr auto kBound = std::chrono::seconds(60);
+
+    void SetUp() override {
+        SampleServerTest::SetUp();
+        settings_.baseDir = base_.Path();
+        settings_.overWrite = 1;
+    }
+
+    // HTTP requests and MMS commands the server has had so far.
+    size_t Asked() const { return server_.MmsCommands().size() + server_.HttpRequests().size(); }
     size_t RequestsFor(const std::string& path) const {
         size_t n = 0;
         for (const auto& r : server_.HttpRequests()) n += r.path == path;
@@ -274,12 +271,8 @@ protected:
     // A worker of job 7; log_ forgets the statuses of earlier workers.
     std::unique_ptr<CmmsThread> MakeWorker(const std::string& source, const std::string& name,
                                            RecordStatusTarget* target, QuestionAsker* asker) {
-        RecordJob job;
-        job.notifyWindow = target;
-        job.jobNumber = 7;
-        job.settings = settings_;
-        job.sourceRef = source;
-        job.requestedName = name;
+        RecordJob job{
+            .notifyWindow = target, .jobNumber = 7, .settings = settings_, .sourceRef = source, .requestedName = name};
         auto worker = std::make_unique<CmmsThread>(std::move(job), asker, nullptr);
         if (target == &log_) log_.Attach(worker.get());
         return worker;
@@ -314,11 +307,8 @@ protected:
         EXPECT_TRUE(got == want) << name << ": " << FirstDifference(got, want);
     }
 
-    std::string samples_;
-    testsupport::AsfFileParts clip_, audio_;
     TempFolder base_{"worker"};
     RecorderSettings settings_;
-    testserver::LoopbackServer server_;
     StatusLog log_;
     FixedAsker asker_;
 };

@@ -54,9 +54,7 @@ TEST_F(WorkerTest, FallbackToTheOtherProtocol) {
             closed1755 = CloseFixedPort(1755);
             ASSERT_TRUE(closed80 && closed1755) << "ports 80 and 1755 stay taken";
         } else {
-            testserver::StreamOptions options;
-            options.noHeader = row.second == Second::SendsNothing;
-            Serve(wellKnown, "clip.asf", "clip.asf", options);
+            Serve(wellKnown, "clip.asf", "clip.asf", {.noHeader = row.second == Second::SendsNothing});
             ASSERT_TRUE(StartOnPort(wellKnown, http ? Protocol::Mms : Protocol::Mmsh, http ? 1755 : 80, error))
                 << error;
         }
@@ -72,9 +70,9 @@ TEST_F(WorkerTest, FallbackToTheOtherProtocol) {
 
         EXPECT_EQ(worker->ErrorFlag(), !row.error.empty());
         EXPECT_EQ(worker->GetErrorText(), row.error);
-        EXPECT_EQ(Exists(base_.File(name + ".asf")), row.error.empty());
+        EXPECT_EQ(std::filesystem::exists(base_.File(name + ".asf")), row.error.empty());
         if (row.error.empty()) ExpectFile(name + ".asf", RecordedFile(clip_));
-        EXPECT_EQ(log_.ConnectingTo(url), row.connecting);
+        EXPECT_EQ(log_.Count(RecordStatus::Connecting, url), row.connecting);
         if (row.first == First::Refuses && http) {
             ASSERT_EQ(refuser.HttpRequests().size(), 1u);
             EXPECT_EQ(refuser.HttpRequests()[0].status, 404);

@@ -40,7 +40,7 @@ TEST_F(WorkerOutput, FailedSourceLeavesTheOutputPathAsItWas) {
         std::filesystem::remove_all(base_.Dir());
         std::filesystem::create_directory(base_.Dir());
         if (row.existing) {
-            ASSERT_TRUE(WriteFileBytes(target, Bytes(list.begin(), list.end())));
+            ASSERT_TRUE(WriteFileText(target, list));
         }
         settings_.overWrite = row.overWrite;
         FixedAsker asker;
@@ -112,9 +112,7 @@ TEST_F(WorkerOutput, OutputThatCannotBeCreatedIsACreationError) {
 // header as it came and the packets, then the end with the worker's error
 // text; Stop ends a write that waits for a reader that reads nothing.
 TEST_F(WorkerOutput, PipeToAPlayer) {
-    testserver::StreamOptions dropped;
-    dropped.dropAfterPackets = 5;
-    Serve(server_, "cut.asf", "clip.asf", dropped);
+    Serve(server_, "cut.asf", "clip.asf", {.dropAfterPackets = 5});
     Serve(server_, "clip.asf", "clip.asf");
     StartBoth();
     for (const std::string& url : {server_.MmsUrl("cut.asf"), server_.MmshUrl("cut.asf"), server_.MmsUrl("clip.asf"),

@@ -68,8 +68,8 @@ TEST_F(WorkerPlaylist, NestingAndPlaylistsNamingThemselves) {
     ServeText(server_, "b.asx", Asx({a}));
     ServeText(server_, "Up.asx", Asx({server_.MmshUrl("up.asx")}));  // the path is not the same in another case
     ServeText(server_, "up.asx", Asx({server_.MmshUrl("clip.asf")}));
-    const std::string text = Asx({local}), itself = "skipped playlist that refers to itself: ";
-    ASSERT_TRUE(WriteFileBytes(local, Bytes(text.begin(), text.end())));
+    const std::string itself = "skipped playlist that refers to itself: ";
+    ASSERT_TRUE(WriteFileText(local, Asx({local})));
     const std::tuple<std::string, std::vector<std::string>, size_t> rows[] = {  // start, notices, stream requests
         {link(8, 0), {}, 2},
         {server_.MmshUrl("Up.asx"), {}, 2},
@@ -103,15 +103,13 @@ TEST_F(WorkerPlaylist, LocalPlaylistsThatAreNotRead) {
     for (const size_t size : {102399, 102400}) {
         std::string text = Asx({server_.MmshUrl("clip.asf")});
         text += std::string(size - text.size() - 2, ' ') + "\r\n";
-        ASSERT_TRUE(WriteFileBytes(lists.File(std::to_string(size) + ".asx"), Bytes(text.begin(), text.end())));
+        ASSERT_TRUE(WriteFileText(lists.File(std::to_string(size) + ".asx"), text));
     }
-    const std::string notAFile = ": not a regular file";
+    const std::string notAFile = ": not a regular file", big = lists.File("102400.asx");
     for (const auto& [path, notices, recorded] : std::vector<std::tuple<std::string, std::vector<std::string>, bool>>{
              {fifo, {"skipped " + fifo + notAFile}, false},
              {folder, {"skipped " + folder + notAFile}, false},
-             {lists.File("102400.asx"),
-              {"skipped " + lists.File("102400.asx") + ": larger than 102400 bytes, the most a playlist may hold"},
-              false},
+             {big, {"skipped " + big + ": larger than 102400 bytes, the most a playlist may hold"}, false},
              {lists.File("102399.asx"), {}, true}}) {
         SCOPED_TRACE(path);
         auto worker = MakeWorker(path, "big");
@@ -139,10 +137,8 @@ TEST_F(WorkerPlaylist, PlaylistNamedBySiblingsIsReadOnce) {
     const std::string folderName = std::filesystem::path(lists.Path()).filename().string();
     const std::string p2Again = lists.Path() + "/./p2.asx", p2Third = lists.Path() + "/../" + folderName + "/p2.asx";
     for (const auto& [path, refs] : std::vector<std::pair<std::string, std::vector<std::string>>>{
-             {p0, {p1, p1, p1}}, {p1, {p2, p2Again, p2Third}}, {p2, {server_.MmshUrl("clip.asf")}}}) {
-        const std::string text = Asx(refs);
-        ASSERT_TRUE(WriteFileBytes(path, Bytes(text.begin(), text.end())));
-    }
+             {p0, {p1, p1, p1}}, {p1, {p2, p2Again, p2Third}}, {p2, {server_.MmshUrl("clip.asf")}}})
+        ASSERT_TRUE(WriteFileText(path, Asx(refs)));
     auto worker = MakeWorker(p0, "");
     Run(*worker);
     EXPECT_FALSE(worker->ErrorFlag()) << worker->GetErrorText();
@@ -166,7 +162,7 @@ TEST_F(WorkerPlaylist, CutPlaylistAndTheJobsBoundOfEntries) {
     const std::string a = lists.File("a.asx"), b = lists.File("b.asx"), both = lists.File("2.asx");
     for (const auto& [path, text] :
          {std::pair{a, Asx(refs)}, std::pair{b, Asx({refs[0]})}, std::pair{both, Asx({a, b})}})
-        ASSERT_TRUE(WriteFileBytes(path, Bytes(text.begin(), text.end())));
+        ASSERT_TRUE(WriteFileText(path, text));
     auto worker = MakeWorker(both, "");
     Run(*worker);
     EXPECT_EQ(log_.Count(RecordStatus::Connecting), 1000u);
@@ -185,8 +181,7 @@ TEST_F(WorkerPlaylist, NetworkPlaylistNamesOnlyNetworkAddresses) {
     StartBoth();
     TempFolder local("local");
     const std::string disguised = local.File("list.asf");  // a playlist by its first line
-    const std::string inner = Asx({server_.MmshUrl("clip.asf")});
-    ASSERT_TRUE(WriteFileBytes(disguised, Bytes(inner.begin(), inner.end())));
+    ASSERT_TRUE(WriteFileText(disguised, Asx({server_.MmshUrl("clip.asf")})));
     const std::string plainFile = samples_ + "/clip.asf", fileUrl = "file://" + plainFile;
     const std::string longest = "/" + std::string(295, 'x') + ".asf", tooLong = "/" + std::string(296, 'y') + ".asf";
     ServeText(server_, "mixed.asx", Asx({plainFile, fileUrl, disguised, longest, server_.MmshUrl("show.asf")}));

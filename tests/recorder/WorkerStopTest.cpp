@@ -8,8 +8,7 @@ namespace {
 // Stop while the second of three entries receives data (over MMS, MMSH): the
 // second file is closed with what it holds, the third entry never starts.
 TEST_F(WorkerTest, StopDuringTheSecondOfThreeEntries) {
-    testserver::StreamOptions paced;
-    paced.pacing = testserver::Pacing::Realtime;  // 20 s of stream: time enough to stop it
+    const testserver::StreamOptions paced{.pacing = testserver::Pacing::Realtime};  // 20 s: time enough to stop it
     Serve(server_, "a.asf", "audio.asf");
     Serve(server_, "b.asf", "clip.asf", paced);
     Serve(server_, "c.asf", "audio.asf");
@@ -42,8 +41,8 @@ TEST_F(WorkerTest, StopDuringTheSecondOfThreeEntries) {
         EXPECT_GE(packets, 5u);
         EXPECT_LT(packets, clip_.packets.size());
         ExpectFile(name + "1.asf", RecordedFile(clip_, packets));
-        EXPECT_FALSE(Exists(base_.File(name + "2.asf")));
-        EXPECT_EQ(log_.ConnectingTo(third), 0u);
+        EXPECT_FALSE(std::filesystem::exists(base_.File(name + "2.asf")));
+        EXPECT_EQ(log_.Count(RecordStatus::Connecting, third), 0u);
     }
     EXPECT_EQ(RequestsFor("c.asf"), 0u);
 }
@@ -51,16 +50,12 @@ TEST_F(WorkerTest, StopDuringTheSecondOfThreeEntries) {
 // Stop while waiting for the server: the other protocol is not tried, nothing
 // is created; a stopped playlist download keeps what came and is not followed.
 TEST_F(WorkerTest, StopWhileWaitingForTheServer) {
-    testserver::StreamOptions silent;
-    silent.neverSend = true;
-    Serve(server_, "silent.asf", "clip.asf", silent);
+    Serve(server_, "silent.asf", "clip.asf", {.neverSend = true});
     Serve(server_, "clip.asf", "clip.asf");
     const std::string list = Asx({"http://127.0.0.1:1/clip.asf"});
-    testserver::HttpScript slow;
-    slow.contentType = "video/x-ms-asf";
-    slow.contentLength = false;  // the body ends only when the connection does
-    slow.body = Bytes(list.begin(), list.end());
-    slow.holdOpen = true;
+    // The body ends only when the connection does, which is held open.
+    const testserver::HttpScript slow{.contentType = "video/x-ms-asf", .contentLength = false,
+                                      .body = Bytes(list.begin(), list.end()), .holdOpen = true};
     server_.ServeScript("slow.asx", slow, slow);
     StartBoth();
     auto sent = [&](const std::string& path, size_t bytes) {
@@ -72,21 +67,17 @@ TEST_F(WorkerTest, StopWhileWaitingForTheServer) {
                                    server_.MmshUrl("slow.asx")}) {
         SCOPED_TRACE(url);
         const bool playlist = url == server_.MmshUrl("slow.asx");
-        const size_t before = server_.MmsCommands().size() + server_.HttpRequests().size();
+        const size_t before = Asked();
         auto worker = MakeWorker(url, "");
         worker->Start();
         // The server has been asked (and has sent the whole playlist).
-        const bool asked = WaitUntil(
-            [&] {
-                return playlist ? sent("slow.asx", list.size())
-                                : server_.MmsCommands().size() + server_.HttpRequests().size() > before;
-            },
-            std::chrono::seconds(30));
+        const auto askedNow = [&] { return playlist ? sent("slow.asx", list.size()) : Asked() > before; };
+        const bool asked = WaitUntil(askedNow, std::chrono::seconds(30));
         worker->Stop();
         WaitForEnd(*worker);
         ASSERT_TRUE(asked);
         EXPECT_TRUE(worker->StopFlag());
-        EXPECT_EQ(log_.ConnectingTo(url), 1u);
+        EXPECT_EQ(log_.Count(RecordStatus::Connecting, url), 1u);
         EXPECT_EQ(log_.Count(RecordStatus::Connecting), 1u);
         EXPECT_EQ(log_.Count(RecordStatus::HeaderReceived), playlist ? 1u : 0u);
         EXPECT_EQ(base_.Names(), playlist ? std::vector<std::string>{"slow.asx"} : std::vector<std::string>{});
@@ -101,12 +92,9 @@ TEST_F(WorkerTest, StopWhileWaitingForTheServer) {
 // stream: nothing is posted once Release returns, and each file is finished
 // on the worker's own thread, its header made whole for what it holds.
 TEST_F(WorkerTest, ReleasedWorkersFinishOnTheirOwn) {
-    testserver::StreamOptions silent, paced;
-    silent.neverSend = true;
-    paced.pacing = testserver::Pacing::Realtime;
-    paced.paceSpeed = 40;  // each release point is reached while the stream still runs
-    Serve(server_, "silent.asf", "clip.asf", silent);
-    Serve(server_, "clip.asf", "clip.asf", paced);
+    Serve(server_, "silent.asf", "clip.asf", {.neverSend = true});
+    // Each release point is reached while the stream still runs.
+    Serve(server_, "clip.asf", "clip.asf", {.pacing = testserver::Pacing::Realtime, .paceSpeed = 40});
     StartBoth();
     const size_t all = clip_.packets.size();
     const struct {
@@ -117,25 +105,23 @@ TEST_F(WorkerTest, ReleasedWorkersFinishOnTheirOwn) {
                 {server_.MmsUrl("clip.asf"), all},        {server_.MmsUrl("clip.asf"), all}};
     for (size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(rows[i].url + " after " + std::to_string(rows[i].releaseAfter));
-        const size_t asked = server_.MmsCommands().size() + server_.HttpRequests().size();
+        const size_t asked = Asked();
         const uint64_t mark = clip_.header.size() + rows[i].releaseAfter * clip_.packetSize;
         auto worker = MakeWorker(rows[i].url, "r" + std::to_string(i));
         ASSERT_TRUE(worker->Start());
         EXPECT_FALSE(worker->Start());  // a second start is refused
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                return rows[i].releaseAfter == SIZE_MAX
-                           ? server_.MmsCommands().size() + server_.HttpRequests().size() > asked
-                           : worker->BytesWritten() >= mark || worker->IsFinished();
-            },
-            kBound));
+        const auto releasePoint = [&] {
+            if (rows[i].releaseAfter == SIZE_MAX) return Asked() > asked;
+            return worker->BytesWritten() >= mark || worker->IsFinished();
+        };
+        ASSERT_TRUE(WaitUntil(releasePoint, kBound));
         CmmsThread::Release(std::move(worker));
         const size_t posted = log_.Events().size();
         ASSERT_TRUE(CmmsThread::WaitForReleasedWorkers(std::chrono::seconds(20)));
         EXPECT_EQ(log_.Events().size(), posted);
         const std::string name = "r" + std::to_string(i) + ".asf";
         if (rows[i].releaseAfter == SIZE_MAX) {
-            EXPECT_FALSE(Exists(base_.File(name)));
+            EXPECT_FALSE(std::filesystem::exists(base_.File(name)));
             continue;
         }
         const Bytes got = ReadFileBytes(base_.File(name));

@@ -115,11 +115,7 @@ TEST(ServerInteropTest, IndependentClientRecordsEachKindOfStream) {
     if (!ts::HaveTool("ffmpeg") || !ts::HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg/ffprobe not installed";
     const std::string dir = ts::SamplesDir();
     if (dir.empty()) GTEST_SKIP() << ts::SamplesError();
-    StreamOptions reshaped, live;
-    reshaped.trimPadding = true;
-    reshaped.headerPacketSize = 256;
-    reshaped.pingEvery = 25;
-    live.live = true;
+    const StreamOptions reshaped{.trimPadding = true, .pingEvery = 25, .headerPacketSize = 256}, live{.live = true};
     testserver::LoopbackServer server;
     ASSERT_TRUE(server.ServeFile("clip.asf", dir + "/clip.asf"));
     ASSERT_TRUE(server.ServeFile("audio.asf", dir + "/audio.asf", reshaped));

@@ -53,14 +53,14 @@ public:
         out.resize(n);
         return ::recv(fd_, out.data(), n, MSG_WAITALL) == ssize_t(n);
     }
-    // Everything until the server closes; *end says how it ended: "closed",
-    // "reset" or "timeout".
-    Bytes ReadAll(std::string* end) {
+    // Everything until the server closes; *end, when given, says how it
+    // ended: "closed", "reset" or "timeout".
+    Bytes ReadAll(std::string* end = nullptr) {
         Bytes out;
         uint8_t buffer[65536];
         ssize_t r;
         while ((r = ::recv(fd_, buffer, sizeof buffer, 0)) > 0) out.insert(out.end(), buffer, buffer + r);
-        *end = r == 0 ? "closed" : errno == ECONNRESET ? "reset" : "timeout";
+        if (end) *end = r == 0 ? "closed" : errno == ECONNRESET ? "reset" : "timeout";
         return out;
     }
 
@@ -122,32 +122,25 @@ TEST_F(ServerTest, FaultSwitchesShapeWhatIsSent) {
     struct Row {
         const char* name;
         bool mms;
-        int64_t dropAfter, stallAfter;
-        bool midChunk, reset, neverSend, noHeader;
+        StreamOptions options;
         std::string transcript;
     };
     const Row rows[] = {
-        {"drop", false, 3, -1, false, false, false, false, "H D0 D1 D2 closed"},
-        {"drop mid chunk", false, 3, -1, true, false, false, false, "H D0 D1 D2 +part closed"},
-        {"drop with a reset", false, 3, -1, false, true, false, false, "H D0 D1 D2 reset"},
-        {"stall", false, -1, 3, false, false, false, false, "H D0 D1 D2 closed"},
-        {"never send", false, -1, -1, false, false, true, false, "closed"},
-        {"MMS drop", true, 3, -1, false, false, false, false, "ReportStartedPlaying D0 D1 D2 closed"},
-        {"MMS drop mid packet", true, 3, -1, true, false, false, false, "ReportStartedPlaying D0 D1 D2 +part closed"},
-        {"MMS stall", true, -1, 3, false, false, false, false, "ReportStartedPlaying D0 D1 D2 closed"},
-        {"MMS no header", true, -1, -1, false, false, false, true, "ReportReadBlock ReportEndOfStream closed"},
+        {"drop", false, {.dropAfterPackets = 3}, "H D0 D1 D2 closed"},
+        {"drop mid chunk", false, {.dropAfterPackets = 3, .dropMidChunk = true}, "H D0 D1 D2 +part closed"},
+        {"drop with a reset", false, {.dropAfterPackets = 3, .resetOnDrop = true}, "H D0 D1 D2 reset"},
+        {"stall", false, {.stallAfterPackets = 3}, "H D0 D1 D2 closed"},
+        {"never send", false, {.neverSend = true}, "closed"},
+        {"MMS drop", true, {.dropAfterPackets = 3}, "ReportStartedPlaying D0 D1 D2 closed"},
+        {"MMS drop mid packet", true, {.dropAfterPackets = 3, .dropMidChunk = true},
+         "ReportStartedPlaying D0 D1 D2 +part closed"},
+        {"MMS stall", true, {.stallAfterPackets = 3}, "ReportStartedPlaying D0 D1 D2 closed"},
+        {"MMS no header", true, {.noHeader = true}, "ReportReadBlock ReportEndOfStream closed"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        StreamOptions options;
-        options.dropAfterPackets = row.dropAfter;
-        options.stallAfterPackets = row.stallAfter;
-        options.dropMidChunk = row.midChunk;
-        options.resetOnDrop = row.reset;
-        options.neverSend = row.neverSend;
-        options.noHeader = row.noHeader;
         LoopbackServer server;
-        ASSERT_TRUE(server.ServeFile("clip.asf", clip_, options));
+        ASSERT_TRUE(server.ServeFile("clip.asf", clip_, row.options));
         ASSERT_TRUE(row.mms ? server.StartMms() : server.StartMmsh());
         RawClient client(row.mms ? server.MmsPort() : server.MmshPort());
         if (row.mms) {
@@ -161,8 +154,8 @@ TEST_F(ServerTest, FaultSwitchesShapeWhatIsSent) {
                 ASSERT_TRUE(client.Read(reply, 16) && client.Read(reply, ts::GetLE32(reply, 8)));
             }
             ASSERT_TRUE(client.Send(commands.ReadBlock()));
-            if (row.noHeader) client.ShutdownWrite();  // the server waits for the client to leave after the end
-            if (!row.noHeader) {
+            if (row.options.noHeader) client.ShutdownWrite();  // the server waits for the client to leave after the end
+            if (!row.options.noHeader) {
                 ASSERT_TRUE(client.Read(reply, 16) && client.Read(reply, ts::GetLE32(reply, 8)));
                 ASSERT_TRUE(client.Read(reply, 8) && client.Read(reply, (reply[6] | reply[7] << 8) - 8));  // header
                 ASSERT_TRUE(client.Send(commands.StreamSwitch()));
@@ -172,8 +165,8 @@ TEST_F(ServerTest, FaultSwitchesShapeWhatIsSent) {
         } else {
             ASSERT_TRUE(client.Send(Request("clip.asf", true)));
         }
-        if (row.stallAfter >= 0) StopAfterPackets(server, uint64_t(row.stallAfter));
-        if (row.neverSend) {
+        if (row.options.stallAfterPackets >= 0) StopAfterPackets(server, uint64_t(row.options.stallAfterPackets));
+        if (row.options.neverSend) {
             ASSERT_TRUE(server.WaitForHttpRequests(1, 20s));
             server.Stop();
         }
@@ -183,20 +176,17 @@ TEST_F(ServerTest, FaultSwitchesShapeWhatIsSent) {
         const size_t body = row.mms ? 0 : head == std::string::npos ? all.size() : head + 4;
         EXPECT_EQ(Transcript(Bytes(all.begin() + body, all.end()), row.mms, end), row.transcript);
         ASSERT_TRUE(server.WaitForIdle(20s));
-        EXPECT_EQ(server.Connections().back().dropped, row.dropAfter >= 0);
+        EXPECT_EQ(server.Connections().back().dropped, row.options.dropAfterPackets >= 0);
     }
 }
 
 // A packet sent without its padding comes back whole when zero-filled.
 TEST_F(ServerTest, TrimmedPacketsPadBackToTheOriginal) {
-    StreamOptions options;
-    options.trimPadding = true;
-    ASSERT_TRUE(server_.ServeFile("clip.asf", clip_, options));
+    ASSERT_TRUE(server_.ServeFile("clip.asf", clip_, {.trimPadding = true}));
     ASSERT_TRUE(server_.StartMmsh());
     RawClient client(server_.MmshPort());
     ASSERT_TRUE(client.Send(Request("clip.asf", true)));
-    std::string end;
-    const Bytes all = client.ReadAll(&end);
+    const Bytes all = client.ReadAll();
     size_t pos = Text(all).find("\r\n\r\n") + 4 + 12 + parts_.header.size();
     for (size_t i = 0; i < parts_.packets.size(); ++i) {
         ts::AsfPacketLayout layout;
@@ -285,16 +275,13 @@ TEST_F(ServerTest, ClosesOnClientsThatMisbehave) {
     }
     RawClient next(server_.MmshPort());
     ASSERT_TRUE(next.Send(Request("clip.asf", false)));
-    std::string end;
-    EXPECT_EQ(Text(next.ReadAll(&end)).substr(0, 17), "HTTP/1.0 200 OK\r\n");
+    EXPECT_EQ(Text(next.ReadAll()).substr(0, 17), "HTTP/1.0 200 OK\r\n");
 }
 
 // Benchmarks hold 50 and more recordings on one server at once: sixty
 // silent connections held open do not keep a play from being served whole.
 TEST_F(ServerTest, ServesSixtyClientsAtOnce) {
-    StreamOptions silent;
-    silent.neverSend = true;
-    ASSERT_TRUE(server_.ServeFile("silent.asf", audio_, silent));
+    ASSERT_TRUE(server_.ServeFile("silent.asf", audio_, {.neverSend = true}));
     ASSERT_TRUE(server_.ServeFile("a.asf", audio_));
     ASSERT_TRUE(server_.StartMmsh());
     std::vector<std::unique_ptr<RawClient>> held;
@@ -307,8 +294,7 @@ TEST_F(ServerTest, ServesSixtyClientsAtOnce) {
     ASSERT_TRUE(testserver::AsfMedia::LoadFile(audio_, media));
     RawClient client(server_.MmshPort());
     ASSERT_TRUE(client.Send(Request("a.asf", true)));
-    std::string end;
-    const std::string all = Text(client.ReadAll(&end));
+    const std::string all = Text(client.ReadAll());
     EXPECT_EQ(all.substr(all.find("\r\n\r\n") + 4), Text(testserver::MmshPlayBody(media)));
 }
 
