@@ -12,12 +12,6 @@
 namespace larkspan {
 namespace {
 
-using testsupport::GetLE32;
-using testsupport::HeaderValues;
-using testsupport::MakeHeader;
-using testsupport::MakePacket;
-using testsupport::PayloadDescription;
-using testsupport::PutLE32;
 
 AsfHeaderInfo InfoWithPacketSize(uint32_t size) {
     AsfHeaderInfo info;
@@ -56,13 +50,9 @@ TEST(ParseHeaderTest, DurationPacketSizeAndOffsets) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HeaderValues v;
-        v.playDuration = c.playDuration;
-        v.preroll = c.preroll;
-        v.minPacketSize = c.minSize;
-        v.maxPacketSize = c.maxSize;
-        v.paddingObjectBefore = c.objectBefore;
-        std::vector<uint8_t> h = MakeHeader(v);
+        std::vector<uint8_t> h = testsupport::MakeHeader({.playDuration = c.playDuration, .preroll = c.preroll,
+                                                          .minPacketSize = c.minSize, .maxPacketSize = c.maxSize,
+                                                          .paddingObjectBefore = c.objectBefore});
         AsfHeaderInfo info;
         ASSERT_EQ(AsfCodec::ParseHeader(h.data(), h.size(), info), c.result);
         if (c.result != kOk) continue;
@@ -73,7 +63,7 @@ TEST(ParseHeaderTest, DurationPacketSizeAndOffsets) {
     }
     // Without the GUID, or with the last field read (maximum packet size,
     // ending 100 bytes after the GUID at 30) cut short, info stays as it was.
-    const std::vector<uint8_t> h = MakeHeader(HeaderValues{});
+    const std::vector<uint8_t> h = testsupport::MakeHeader({});
     for (size_t length : {size_t(0), size_t(129), size_t(130), h.size()}) {
         for (bool spoiled : {false, true}) {
             SCOPED_TRACE(testing::Message() << length << (spoiled ? " spoiled" : ""));
@@ -118,17 +108,17 @@ TEST(SendTimeOffsetTest, EveryLengthTypeByte) {
         auto it = kSendTimeTable.find(static_cast<uint8_t>(b));
         const int expected = it == kSendTimeTable.end() ? -1 : it->second;
         // A packet built from the layout, then one byte too short for the send time.
-        std::vector<uint8_t> packet = MakePacket(static_cast<uint8_t>(b), 0xA1B2C3D4u, {{10}, {20}}, 400);
+        std::vector<uint8_t> packet = testsupport::MakePacket(static_cast<uint8_t>(b), 0xA1B2C3D4u, {{10}, {20}}, 400);
         EXPECT_EQ(AsfCodec::SendTimeOffset(packet.data(), packet.size()), expected);
         if (expected < 0) continue;
-        EXPECT_EQ(GetLE32(packet, size_t(expected)), 0xA1B2C3D4u);
+        EXPECT_EQ(testsupport::GetLE32(packet, size_t(expected)), 0xA1B2C3D4u);
         EXPECT_EQ(AsfCodec::SendTimeOffset(packet.data(), size_t(expected) + 4), expected);
         EXPECT_EQ(AsfCodec::SendTimeOffset(packet.data(), size_t(expected) + 3), -1);
     }
     EXPECT_EQ(AsfCodec::SendTimeOffset(nullptr, 64), -1);
 }
 
-TEST(RebasePacketTimesTest, SendAndPresentationTimesCountFromBase) {
+TEST(RebasePacketTimesTest, TimesCountFromBaseAndPaddingIsCleared) {
     const struct {
         uint32_t time, base, expected;
     } cases[] = {
@@ -138,48 +128,26 @@ TEST(RebasePacketTimesTest, SendAndPresentationTimesCountFromBase) {
     for (uint8_t layout : {0x00, 0x01, 0x08, 0x09, 0x10, 0x11, 0x48, 0x49, 0x50, 0x51}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << "layout " << int(layout) << " time " << c.time << " base " << c.base);
-            std::vector<PayloadDescription> payloads = {{c.time, 40}};
-            if (layout & 1) payloads.push_back({c.time, 30});  // several payloads
-            std::vector<uint8_t> p = MakePacket(layout, c.time, payloads, 500);
+            // Several payloads: 40 (the count takes 6 bits, not to be read as 8); only those with 8 bytes
+            // of replicated data carry a presentation time, and everything else stays as it was.
+            std::vector<testsupport::PayloadDescription> payloads = {{c.time, 40}};
+            for (uint8_t i = 1; layout & 1 && i < 40; ++i) {
+                payloads.push_back({c.time, 4, uint8_t(i % 3 == 0 ? 8 : i % 3 == 1 ? 12 : 0)});
+            }
+            const std::vector<uint8_t> p = testsupport::MakePacket(layout, c.time, payloads, 1200, 0xEE);
             testsupport::AsfPacketLayout where;
-            ASSERT_TRUE(testsupport::WalkAsfPacket(p, 500, where));
-            EXPECT_EQ(AsfCodec::RebasePacketTimes(p.data(), p.size(), c.base, InfoWithPacketSize(500)), 0);
-            EXPECT_EQ(GetLE32(p, where.sendTimeOffset), c.expected);
-            ASSERT_EQ(where.presentationTimeOffsets.size(), payloads.size());
-            for (size_t off : where.presentationTimeOffsets) EXPECT_EQ(GetLE32(p, off), c.expected);
-        }
-    }
-}
-
-TEST(RebasePacketTimesTest, OnlyEightByteReplicatedDataCarriesATimeInAllFortyPayloads) {
-    // The payload count takes 6 bits: 40 payloads must not be read as 8.
-    std::vector<PayloadDescription> payloads;
-    for (uint8_t i = 0; i < 40; ++i) payloads.push_back({9000, 4, uint8_t(i % 3 == 0 ? 8 : i % 3 == 1 ? 12 : 0)});
-    std::vector<uint8_t> p = MakePacket(0x09, 9000, payloads, 1200);
-    testsupport::AsfPacketLayout where;
-    ASSERT_TRUE(testsupport::WalkAsfPacket(p, 1200, where));
-    ASSERT_EQ(where.presentationTimeOffsets.size(), 14u);
-    // Everything but the send time and those 14 times stays as it was.
-    std::vector<uint8_t> expected = p;
-    PutLE32(expected, where.sendTimeOffset, 8000);
-    for (size_t off : where.presentationTimeOffsets) PutLE32(expected, off, 8000);
-    EXPECT_EQ(AsfCodec::RebasePacketTimes(p.data(), p.size(), 1000, InfoWithPacketSize(1200)), 0);
-    EXPECT_EQ(p, expected);
-}
-
-TEST(RebasePacketTimesTest, ClearsPaddingWithinTheBytesReceived) {
-    for (uint8_t layout : {0x08, 0x09, 0x10, 0x11, 0x48, 0x50}) {
-        SCOPED_TRACE(int(layout));
-        const std::vector<uint8_t> p = MakePacket(layout, 100, {{100, 50}}, 400, 0xEE);
-        testsupport::AsfPacketLayout where;
-        ASSERT_TRUE(testsupport::WalkAsfPacket(p, 400, where));
-        const size_t padStart = 400 - where.paddingLength;
-        // Received whole or only partly: cleared up to the last byte received, not one further.
-        for (size_t received : {size_t(400), padStart + where.paddingLength / 2}) {
-            std::vector<uint8_t> got = p, expected = p;
-            std::fill(expected.begin() + long(padStart), expected.begin() + long(received), 0);
-            EXPECT_EQ(AsfCodec::RebasePacketTimes(got.data(), received, 0, InfoWithPacketSize(400)), 0);
-            EXPECT_EQ(got, expected) << received;
+            ASSERT_TRUE(testsupport::WalkAsfPacket(p, 1200, where));
+            ASSERT_EQ(where.presentationTimeOffsets.size(), layout & 1 ? 14u : 1u);
+            const size_t padStart = 1200 - where.paddingLength;
+            // Received whole or only partly: padding is cleared up to the last byte received, not one further.
+            for (size_t received : {size_t(1200), padStart + where.paddingLength / 2}) {
+                std::vector<uint8_t> got = p, expected = p;
+                testsupport::PutLE32(expected, where.sendTimeOffset, c.expected);
+                for (size_t off : where.presentationTimeOffsets) testsupport::PutLE32(expected, off, c.expected);
+                std::fill(expected.begin() + long(padStart), expected.begin() + long(received), 0);
+                EXPECT_EQ(AsfCodec::RebasePacketTimes(got.data(), received, c.base, InfoWithPacketSize(1200)), 0);
+                EXPECT_EQ(got, expected) << received;
+            }
         }
     }
 }
@@ -211,7 +179,7 @@ TEST(RebasePacketTimesTest, RejectedPacketsAreLeftUnchanged) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<uint8_t> p = MakePacket(c.layout, 5000, {{5000, 20}, {5000, 20}}, 200, 0xEE);
+        std::vector<uint8_t> p = testsupport::MakePacket(c.layout, 5000, {{5000, 20}, {5000, 20}}, 200, 0xEE);
         p[c.at] = c.value;
         const std::vector<uint8_t> before = p;
         EXPECT_EQ(AsfCodec::RebasePacketTimes(p.data(), p.size(), 1000, InfoWithPacketSize(c.headerPacketSize)),
@@ -219,7 +187,7 @@ TEST(RebasePacketTimesTest, RejectedPacketsAreLeftUnchanged) {
         if (c.result == 1) {
             EXPECT_EQ(p, before);
         } else {
-            EXPECT_EQ(GetLE32(p, c.layout == 0x60 ? 9 : 6), 4000u);
+            EXPECT_EQ(testsupport::GetLE32(p, c.layout == 0x60 ? 9 : 6), 4000u);
         }
     }
     EXPECT_EQ(AsfCodec::RebasePacketTimes(nullptr, 0, 0, InfoWithPacketSize(200)), 1);

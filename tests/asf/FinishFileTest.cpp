@@ -11,12 +11,8 @@
 namespace larkspan {
 namespace {
 
-using testsupport::FirstDifference;
-using testsupport::HeaderValues;
 using testsupport::MakeHeader;
-using testsupport::PutLE32;
 using testsupport::PutLE64;
-using testsupport::ReadFileBytes;
 
 constexpr uint64_t kOneHour = 36000000000ull;  // in 100-ns units
 
@@ -51,13 +47,10 @@ TEST_F(FinishFileTest, RewritesWhatTheRecordingHolds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HeaderValues v;
-        v.playDuration = v.sendDuration = c.playDuration;
-        v.preroll = c.preroll;
-        v.packetsCount = 999;
-        v.fileSize = 1;
         size_t fp = 0, data = 0;
-        std::vector<uint8_t> written = MakeHeader(v, &fp, &data);
+        std::vector<uint8_t> written = MakeHeader({.fileSize = 1, .packetsCount = 999, .playDuration = c.playDuration,
+                                                   .sendDuration = c.playDuration, .preroll = c.preroll},
+                                                  &fp, &data);
         // What a live server sends in Total Data Packets: we keep its high half.
         PutLE64(written, data + 40, 0xDEADBEEF12345678ull);
         AsfHeaderInfo info;
@@ -66,13 +59,12 @@ TEST_F(FinishFileTest, RewritesWhatTheRecordingHolds) {
         OutputFile file;
         ASSERT_TRUE(file.Create(path_));
         ASSERT_TRUE(file.Write(written.data(), written.size()));
-        RecordingTotals totals;
-        totals.bytesWritten = std::string(c.name) == "nothing written" ? 0 : written.size();
-        totals.packetsWritten = 5;
-        totals.packetBytes = 15000;
-        totals.largestSendTime = c.largestSendTime;
-        totals.saveLiveTimeInfo = c.saveLiveTimeInfo;
-        totals.endedEarly = c.endedEarly;
+        const RecordingTotals totals{.bytesWritten = std::string(c.name) == "nothing written" ? 0 : written.size(),
+                                     .packetsWritten = 5,
+                                     .packetBytes = 15000,
+                                     .largestSendTime = c.largestSendTime,
+                                     .saveLiveTimeInfo = c.saveLiveTimeInfo,
+                                     .endedEarly = c.endedEarly};
         if (std::string(c.name) == "header never parsed") info.filePropertiesOffset = 0;
 
         EXPECT_TRUE(AsfCodec::FinishFile(std::string(c.name) == "no file" ? nullptr : &file, info, totals));
@@ -83,12 +75,12 @@ TEST_F(FinishFileTest, RewritesWhatTheRecordingHolds) {
             PutLE64(expected, fp + 64, c.play);  // counts the preroll in
             PutLE64(expected, fp + 72, c.send);  // does not
             PutLE64(expected, data + 16, 15050);
-            PutLE32(expected, data + 40, 5);  // the high half 0xDEADBEEF stays
+            testsupport::PutLE32(expected, data + 40, 5);  // the high half 0xDEADBEEF stays
         }
         // A broadcast becomes a stored, seekable file; a stored one keeps its flags.
-        if (c.rewrite == kDescribeLive) PutLE32(expected, fp + 88, 2);
+        if (c.rewrite == kDescribeLive) testsupport::PutLE32(expected, fp + 88, 2);
         ASSERT_TRUE(file.Flush());
-        EXPECT_EQ(FirstDifference(ReadFileBytes(path_), expected), "");
+        EXPECT_EQ(testsupport::FirstDifference(testsupport::ReadFileBytes(path_), expected), "");
         // The file is left at its end: the next write appends.
         EXPECT_EQ(file.Position(), written.size());
         ASSERT_TRUE(file.Close());
@@ -101,10 +93,8 @@ TEST_F(FinishFileTest, RewritesWhatTheRecordingHolds) {
 // whole): each field is written only when all its bytes are in the file,
 // and the first that is not makes the rewrite fail and stop.
 TEST_F(FinishFileTest, FieldsAreWrittenOnlyWhereTheFileHasTheirBytes) {
-    HeaderValues v;
-    v.preroll = 1000;
     size_t P = 0, D = 0;
-    const std::vector<uint8_t> header = MakeHeader(v, &P, &D);
+    const std::vector<uint8_t> header = MakeHeader({.preroll = 1000}, &P, &D);
     AsfHeaderInfo info;
     ASSERT_EQ(AsfCodec::ParseHeader(header.data(), header.size(), info), HeaderParseResult::Ok);
     const struct {
@@ -122,12 +112,8 @@ TEST_F(FinishFileTest, FieldsAreWrittenOnlyWhereTheFileHasTheirBytes) {
         OutputFile file;
         ASSERT_TRUE(file.Create(path_));
         ASSERT_TRUE(file.Write(header.data(), c.length));
-        RecordingTotals totals;
-        totals.bytesWritten = c.length;
-        totals.packetsWritten = 7;
-        totals.packetBytes = 21000;
-        totals.largestSendTime = 500;
-        totals.saveLiveTimeInfo = true;
+        const RecordingTotals totals{.bytesWritten = c.length, .packetsWritten = 7, .packetBytes = 21000,
+                                     .largestSendTime = 500, .saveLiveTimeInfo = true};
         EXPECT_EQ(AsfCodec::FinishFile(&file, info, totals), c.written == 7);
         EXPECT_EQ(file.Position(), c.length);
         ASSERT_TRUE(file.Close());
@@ -138,7 +124,7 @@ TEST_F(FinishFileTest, FieldsAreWrittenOnlyWhereTheFileHasTheirBytes) {
         for (size_t i = 0; i < c.written; ++i) {
             for (uint64_t b = 0; b < fields[i][1]; ++b) expected[fields[i][0] + b] = uint8_t(fields[i][2] >> (8 * b));
         }
-        EXPECT_EQ(FirstDifference(ReadFileBytes(path_), expected), "");
+        EXPECT_EQ(testsupport::FirstDifference(testsupport::ReadFileBytes(path_), expected), "");
     }
 }
 

@@ -150,20 +150,17 @@ Detected DetectFile(const std::string& path) {
     RecordingSink sink;
     DetectionSource source;
     source.pcapFile = path;
-    Detected d;
-    d.result = RunDetection(source, sink);
-    d.rows = sink.rows;
-    d.names = sink.names;
-    d.messages = sink.messages;
-    d.stopped = sink.stopped;
-    return d;
+    const int result = RunDetection(source, sink);
+    return {static_cast<const Reported&>(sink), result};
 }
 
-Detected DetectFrames(const std::vector<Bytes>& frames) {
+Detected DetectBytes(const Bytes& file) {
     static std::atomic<int> counter{0};
-    const std::string path = TempPath("frames-" + std::to_string(counter++) + ".pcap");
-    if (!testsupport::WriteFileBytes(path, CaptureFile(kLinkEthernet, frames))) throw std::runtime_error(path);
+    const std::string path = TempPath("capture-" + std::to_string(counter++) + ".pcap");
+    if (!testsupport::WriteFileBytes(path, file)) throw std::runtime_error(path);
     return DetectFile(path);
 }
+
+Detected DetectFrames(const std::vector<Bytes>& frames) { return DetectBytes(CaptureFile(kLinkEthernet, frames)); }
 
 }  // namespace larkspan::detecttest

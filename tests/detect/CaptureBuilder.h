@@ -66,9 +66,16 @@ void AddLe16(Bytes& b, uint16_t v);
 void AddLe32(Bytes& b, uint32_t v);
 std::string TempPath(const std::string& name);  // in the tests' temporary folder
 
+// What detection reported: rows, titles, messages, and whether the end of the capture was reported.
+struct Reported {
+    Rows rows, messages;
+    Names names;
+    bool stopped = false;
+};
+
 // Keeps what the detector reports, from any thread. A call with other
 // arguments than the detector must pass becomes a message.
-class RecordingSink : public DetectionSink {
+class RecordingSink : public DetectionSink, public Reported {
 public:
     void AddRow(const std::string& source, const std::string& name, const std::string& recordTime) override;
     int SetRowName(const std::string& url, const std::string& title, const std::string& recordTime) override;
@@ -81,10 +88,6 @@ public:
         return changed_.wait_for(lock, std::chrono::seconds(30), pred);
     }
 
-    Rows rows, messages;
-    Names names;
-    bool stopped = false;
-
 private:
     void Change(const std::function<void()>& change);
     std::mutex mutex_;
@@ -92,13 +95,11 @@ private:
 };
 
 // What detection reported for a capture file, run as the command line runs it.
-struct Detected {
-    Rows rows, messages;
-    Names names;
+struct Detected : Reported {
     int result = -1;
-    bool stopped = false;  // the end of the capture was reported
 };
 Detected DetectFile(const std::string& path);
+Detected DetectBytes(const Bytes& file);  // the bytes of a capture file
 Detected DetectFrames(const std::vector<Bytes>& frames);
 
 }  // namespace larkspan::detecttest

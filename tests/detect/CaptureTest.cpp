@@ -18,12 +18,6 @@ Bytes GetFrame(const std::string& target) {
     return Ethernet(BuildIpv4(s));
 }
 
-Detected DetectBytes(const Bytes& file) {
-    const std::string path = TempPath("capture");
-    EXPECT_TRUE(testsupport::WriteFileBytes(path, file));
-    return DetectFile(path);
-}
-
 TEST(CaptureFile, EveryFormReadToTheEnd) {
     std::vector<Bytes> frames(5000, GetFrame("/a.asf"));  // more than one batch of frames
     frames.push_back(GetFrame("/b.wmv"));
@@ -50,13 +44,13 @@ TEST(CaptureFile, RecordLengthsAndCuts) {
         frames.insert(frames.end(), {big, GetFrame("/" + std::to_string(i) + ".asf")});
         expected.push_back("http://10.0.0.5/" + std::to_string(i) + ".asf");
     }
-    Detected d = DetectBytes(CaptureFile(kLinkEthernet, frames));
+    Detected d = DetectFrames(frames);
     EXPECT_EQ(d.rows, expected);
     EXPECT_EQ(d.messages, Rows{});
 
     // One byte more is a damaged file: what came before it counts.
     big.push_back(0x20);
-    d = DetectBytes(CaptureFile(kLinkEthernet, {GetFrame("/a.asf"), big, GetFrame("/b.asf")}));
+    d = DetectFrames({GetFrame("/a.asf"), big, GetFrame("/b.asf")});
     EXPECT_EQ(d.rows, Rows{"http://10.0.0.5/a.asf"});
     EXPECT_EQ(d.messages, Rows{"The capture file is damaged: a frame claims 262145 bytes."});
     EXPECT_TRUE(d.stopped);

@@ -24,7 +24,6 @@ TcpSegment ToPort1755(const Bytes& message) {
     return s;
 }
 
-// What a scanner reports for one frame.
 Rows Scan(const Bytes& frame, LinkType link = LinkType::Ethernet) {
     RecordingSink sink;
     FrameScanner scanner(sink, link);

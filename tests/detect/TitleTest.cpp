@@ -7,10 +7,10 @@
 
 #include "tests/detect/CaptureBuilder.h"
 #include "tests/support/AsfBuilders.h"
+#include "tools/server/WireBuilders.h"
 
 namespace larkspan::detecttest {
 namespace {
-
 
 // One TCP connection between a player and a server, as frames; the server sends one stream.
 class Session {
@@ -33,9 +33,11 @@ public:
         const Bytes part(stream.begin() + long(from), stream.begin() + long(to));
         Send(server_, server_.seq + uint32_t(from), part, 0x18);
     }
-    // The whole stream in segments of `size` (the last may be shorter).
-    void ServerSends(const Bytes& stream, size_t size) {
-        for (size_t at = 0; at < stream.size(); at += size) ServerSends(stream, at, std::min(at + size, stream.size()));
+    // The stream from `from` on in segments of `size` (the last may be shorter).
+    void ServerSendsInSegments(const Bytes& stream, size_t size, size_t from = 0) {
+        for (size_t at = from; at < stream.size(); at += size) {
+            ServerSends(stream, at, std::min(at + size, stream.size()));
+        }
     }
 
     std::vector<Bytes> frames;
@@ -51,30 +53,11 @@ private:
     TcpSegment player_, server_;
 };
 
-// A server's media packet: location id, incarnation, flags, length, payload.
-Bytes MmsMediaPacket(uint8_t location, uint8_t incarnation, uint8_t flags, const Bytes& payload) {
-    Bytes p = {location, 0, 0, 0, incarnation, flags};
-    AddLe16(p, uint16_t(8 + payload.size()));
-    Append(p, payload);
-    return p;
-}
-
-// An MMSH chunk: '$', type, length, location, incarnation, flags, length, payload.
-Bytes MmshChunk(char type, uint8_t flags, const Bytes& payload) {
-    const uint8_t lo = uint8_t(8 + payload.size()), hi = uint8_t((8 + payload.size()) >> 8);
-    Bytes c = {'$', uint8_t(type), lo, hi, 0, 0, 0, 0, 0, flags, lo, hi};
-    Append(c, payload);
-    return c;
-}
-
 // An ASF header with a Content Description titled `title` (none when empty),
 // and an unknown object of `padding` bytes before it.
 Bytes AsfHeader(const std::u16string& title, size_t padding = 0) {
-    testsupport::HeaderValues v;
-    v.preroll = 3100;
-    v.minPacketSize = v.maxPacketSize = 3200;
-    v.paddingObjectBefore = padding ? 24 + padding : 0;
-    Bytes h = testsupport::MakeHeader(v);
+    Bytes h = testsupport::MakeHeader({.preroll = 3100, .minPacketSize = 3200, .maxPacketSize = 3200,
+                                       .paddingObjectBefore = padding ? 24 + padding : 0});
     if (title.empty()) return h;
     const Bytes t = Utf16(title + u'\0');
     Bytes cd(testsupport::kContentDescriptionGuid, testsupport::kContentDescriptionGuid + 16);
@@ -101,10 +84,11 @@ Bytes MmsHeaderStream(const Bytes& header, size_t pieces) {
         const size_t at = i * piece, n = std::min(piece, header.size() - at);
         const uint8_t flags = pieces == 1 ? 0x0C : (i + 1 == pieces ? 0x08 : 0x04);
         const Bytes part(header.begin() + long(at), header.begin() + long(at + n));
-        Append(out, MmsMediaPacket(uint8_t(i), 2, flags, part));
+        Append(out, testserver::MmsMediaPacket(uint32_t(i), 2, flags, part.data(), part.size()));
         if (i == 0 && pieces > 1) Append(out, ServerCommand(0x0004001B, 8));
     }
-    Append(out, MmsMediaPacket(0, 4, 0, Bytes(3200, 0x82)));
+    const Bytes data(3200, 0x82);
+    Append(out, testserver::MmsMediaPacket(0, 4, 0, data.data(), data.size()));
     return out;
 }
 
@@ -120,10 +104,10 @@ Session MmsSession(uint16_t playerPort = 49877) {
 Bytes MmshResponse(const Bytes& header, bool play = false) {
     Bytes out = Ascii(std::string("HTTP/1.0 200 OK\r\nServer: Cougar/9.01.01.3814\r\nContent-Type: ") +
                       (play ? "application/x-mms-framed" : "application/vnd.ms.wms-hdr.asfv1") + "\r\n\r\n");
-    Append(out, MmshChunk('H', 0x0C, header));
+    Append(out, testserver::MmshHeaderChunk(header));
     if (play) {
-        Append(out, MmshChunk('D', 0, Bytes(3200, 0x82)));
-        Append(out, MmshChunk('E', 0, {}));
+        Append(out, testserver::MmshChunk('D', Bytes(3200, 0x82)));
+        Append(out, testserver::MmshEndChunk());
     }
     return out;
 }
@@ -135,22 +119,7 @@ Session MmshSession(uint16_t playerPort = 49877) {
     return s;
 }
 
-TEST(Title, FromHeadersInSegmentsOfEverySize) {
-    for (size_t size : {1, 3, 7, 16, 64, 536, 1448, 65000}) {
-        for (bool mms : {true, false}) {
-            SCOPED_TRACE(testing::Message() << size << (mms ? " MMS" : " MMSH"));
-            Session s = mms ? MmsSession() : MmshSession();
-            const Bytes header = AsfHeader(u"Harbour Lights");
-            s.ServerSends(mms ? MmsHeaderStream(header, 3) : MmshResponse(header), size);
-            const std::string url = mms ? kMmsUrl : kGetUrl;
-            Detected d = DetectFrames(s.frames);
-            EXPECT_EQ(d.rows, Rows{url});
-            EXPECT_EQ(d.names, (Names{{url, "Harbour Lights"}}));
-            EXPECT_EQ(d.messages, Rows{});
-        }
-    }
-}
-
+// Each stream in server segments of every size.
 TEST(Title, WhatTheHeaderHolds) {
     Bytes plain = Ascii("HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n\r\n");
     Append(plain, AsfHeader(u"Not Framed"));  // an ASF file served as it is, not in chunks
@@ -160,6 +129,8 @@ TEST(Title, WhatTheHeaderHolds) {
         Bytes stream;       // what the server sends
         std::string title;  // "" when none is reported
     } cases[] = {
+        {"three header packets", true, MmsHeaderStream(AsfHeader(u"Harbour Lights"), 3), "Harbour Lights"},
+        {"MMSH", false, MmshResponse(AsfHeader(u"Harbour Lights")), "Harbour Lights"},
         {"one header packet", true, MmsHeaderStream(AsfHeader(u"Harbour Lights"), 1), "Harbour Lights"},
         {"title of 1023 units", true, MmsHeaderStream(AsfHeader(std::u16string(1023, 'T')), 2), std::string(1023, 'T')},
         {"title of 1024 units", true, MmsHeaderStream(AsfHeader(std::u16string(1024, 'T')), 2), std::string(1023, 'T')},
@@ -170,13 +141,16 @@ TEST(Title, WhatTheHeaderHolds) {
         {"plain web server", false, plain, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Session s = c.mms ? MmsSession() : MmshSession();
-        s.ServerSends(c.stream, 1448);
-        Detected d = DetectFrames(s.frames);
-        const std::string url = c.mms ? kMmsUrl : kGetUrl;
-        EXPECT_EQ(d.rows, Rows{url});
-        EXPECT_EQ(d.names, c.title.empty() ? Names{} : (Names{{url, c.title}}));
+        for (size_t size : {1, 3, 7, 16, 64, 536, 1448, 65000}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", segments of " << size);
+            Session s = c.mms ? MmsSession() : MmshSession();
+            s.ServerSendsInSegments(c.stream, size);
+            Detected d = DetectFrames(s.frames);
+            const std::string url = c.mms ? kMmsUrl : kGetUrl;
+            EXPECT_EQ(d.rows, Rows{url});
+            EXPECT_EQ(d.names, c.title.empty() ? Names{} : (Names{{url, c.title}}));
+            EXPECT_EQ(d.messages, Rows{});
+        }
     }
 }
 
@@ -225,9 +199,7 @@ TEST(Title, CaptureStartedMidStream) {
         Session s(c.isMms ? Ipv4Address{192, 168, 1, 10} : Ipv4Address{10, 0, 0, 5}, c.isMms ? 1755 : 80);
         s.PlayerSends(c.isMms ? MmsOpenFile(u"media/clip.asf") : Ascii("GET /live/show.asf HTTP/1.0\r\n\r\n"));
         if (c.first < c.resumeAt) s.ServerSends(stream, c.first, c.resumeAt);
-        for (size_t at = c.resumeAt; at < stream.size(); at += 200) {
-            s.ServerSends(stream, at, std::min(at + 200, stream.size()));
-        }
+        s.ServerSendsInSegments(stream, 200, c.resumeAt);
         const std::string url = c.isMms ? kMmsUrl : kGetUrl;
         EXPECT_EQ(DetectFrames(s.frames).names, (Names{{url, c.isMms ? "Harbour Lights" : "Evening Concert"}}));
     }
@@ -239,7 +211,8 @@ TEST(Title, OneTitlePerStreamOnConsecutiveConnections) {
     std::vector<Bytes> frames;
     for (uint16_t port : {49900, 49901, 49902}) {
         Session s = MmshSession(port);
-        s.ServerSends(MmshResponse(AsfHeader(port < 49902 ? u"Evening Concert" : u"Late Show"), port == 49901), 700);
+        const Bytes header = AsfHeader(port < 49902 ? u"Evening Concert" : u"Late Show");
+        s.ServerSendsInSegments(MmshResponse(header, port == 49901), 700);
         frames.insert(frames.end(), s.frames.begin(), s.frames.end());
     }
     Detected d = DetectFrames(frames);

@@ -128,9 +128,6 @@ TEST(AsxParser, WhatEachDocumentYields) {
         {"UTF-16 LE URL", Utf16(u"mms://a/x.asf", false), {"mms://a/x.asf"}, {}},
         {"UTF-16 BE, ten bytes", Utf16(u"mms://a/bc", true), {}, {}},
         {"UTF-16 lone surrogate, odd byte", Utf16(u"<ref href=\"a\xD800\"/>", false) + "x", {"a\xEF\xBF\xBD"}, {}},
-        {"error 1", R"(word;<ref href="ok"/>)", {"ok"}, {Error(1)}},
-        {"error 2", R"(<!-- c --><ref href="ok"/>)", {"ok"}, {Error(2)}},
-        {"error 2", R"(<?x?><ref href="ok"/>)", {"ok"}, {Error(2)}},
         {"error 2", R"(</!x><ref href="ok"/>)", {"ok"}, {Error(2)}},
         {"error 3", R"(<ref1 href="x"><ref href="ok"/>)", {"ok"}, {Error(3)}},
         {"error 3", R"(<a:ref href="x"><ref href="ok"/>)", {"ok"}, {Error(3)}},
@@ -333,8 +330,6 @@ TEST(ClassifyMediaRef, RemoteAndLocalReferences) {
     testsupport::TempFolder folder("media");
     const fs::path dir = folder.Dir();
     const std::string asx = "<ASX version=\"3.0\">\r\n";
-    std::string utf16("\xFF\xFE", 2);
-    for (char c : asx) utf16 += std::string{c, '\0'};
     const struct {
         const char* name;
         std::string content;
@@ -348,7 +343,7 @@ TEST(ClassifyMediaRef, RemoteAndLocalReferences) {
         {"past1023.asf", std::string(1020, ' ') + "<asx>", 0x1001},
         {"x.wmv", asx, 0x4001},
         {"empty.asf", "", 0x1001},
-        {"utf16.asf", utf16, 0x1005},
+        {"utf16.asf", Utf16(u"<ASX version=\"3.0\">\r\n", false), 0x1005},
         {"list.ASX", "<asx/>", 0x0101},
     };
     for (const auto& c : files) {
