@@ -350,6 +350,7 @@ TEST_F(MmshClientTest, CurlStreamStopSignalledFromAnotherThreadEndsAWaitWithoutT
     script.holdOpen = true;
     server_.ServeScript("body.asf", script, script);
     WakeSignal wake;
+    wake.Signal();  // a stop taken back before the request: left over, it must not make every wait return
     std::atomic<bool> stop{false};
     CurlStream stream(stop, 0, &wake);
     const auto sent = std::chrono::steady_clock::now();

@@ -12,12 +12,14 @@ namespace {
 using WorkerPlaylist = WorkerTest;
 
 TEST_F(WorkerPlaylist, RemotePlaylistEntriesAreNumberedAndRecordedWhole) {
-    // The first entry comes over MMS under a ".wma" name, the second over MMSH.
+    // The first entry comes over MMS under a ".wma" name, the second over
+    // MMSH; blanks around an address are not part of it.
     Serve(server_, "audio.wma", "audio.asf");
     Serve(server_, "clip.asf", "clip.asf");
     StartBoth();
     const std::string first = server_.MmsUrl("audio.wma"), second = server_.MmshUrl("clip.asf");
-    const std::string asx = Asx({first, second}, "<MoreInfo href=\"http://example.invalid/about.htm\"/>\r\n");
+    const std::string asx =
+        Asx({" " + first, second + " \t"}, "<MoreInfo href=\"http://example.invalid/about.htm\"/>\r\n");
     ServeText(server_, "list.asx", asx);
 
     auto worker = MakeWorker(server_.MmshUrl("list.asx"), "show");
