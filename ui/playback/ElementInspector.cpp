@@ -60,17 +60,17 @@ std::vector<ElementProperty> ListElementProperties(GstElement* bin, const std::s
     std::vector<ElementProperty> properties;
     if (!found) return properties;
     guint count = 0;
-    GParamSpec** specs = g_object_class_list_properties(G_OBJECT_GET_CLASS(found), &count);
+    GParamSpec** params = g_object_class_list_properties(G_OBJECT_GET_CLASS(found), &count);
     for (guint i = 0; i < count; ++i) {
-        const GParamSpec* spec = specs[i];
+        const GParamSpec* param = params[i];
         ElementProperty property;
-        property.name = spec->name;
-        property.type = g_type_name(spec->value_type);
-        property.readOnly = !(spec->flags & G_PARAM_WRITABLE) || (spec->flags & G_PARAM_CONSTRUCT_ONLY);
-        if (spec->flags & G_PARAM_READABLE) {
+        property.name = param->name;
+        property.type = g_type_name(param->value_type);
+        property.readOnly = !(param->flags & G_PARAM_WRITABLE) || (param->flags & G_PARAM_CONSTRUCT_ONLY);
+        if (param->flags & G_PARAM_READABLE) {
             GValue value = G_VALUE_INIT;
-            g_value_init(&value, spec->value_type);
-            g_object_get_property(G_OBJECT(found), spec->name, &value);
+            g_value_init(&value, param->value_type);
+            g_object_get_property(G_OBJECT(found), param->name, &value);
             gchar* text = g_strdup_value_contents(&value);
             property.value = text ? text : "";
             g_free(text);
@@ -78,7 +78,7 @@ std::vector<ElementProperty> ListElementProperties(GstElement* bin, const std::s
         }
         properties.push_back(std::move(property));
     }
-    g_free(specs);
+    g_free(params);
     gst_object_unref(found);
     return properties;
 }
