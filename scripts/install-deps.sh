@@ -12,7 +12,8 @@ PACKAGES=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps
-  ffmpeg xvfb xauth curl time tcpdump
+  gstreamer1.0-x qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools xdg-utils libglib2.0-bin
+  ffmpeg xvfb xauth curl time tcpdump bc
 )
 
 missing=()
