@@ -41,8 +41,16 @@ std::string ExecArgument(const std::string& argument) {
     return value;
 }
 
+std::string ExecProgram(const std::string& programPath) {
+    // GLib checks that the first word of Exec names an existing program
+    // before it turns %% back into %, so it refuses an entry whose program
+    // path holds a %. Such a path goes to a shell as an argument instead.
+    if (programPath.find('%') == std::string::npos) return ExecArgument(programPath);
+    return "/bin/sh -c " + ExecArgument("exec \"$0\" \"$@\"") + " " + ExecArgument(programPath);
+}
+
 std::string Text(const std::string& programPath) {
-    const std::string program = ExecArgument(programPath);
+    const std::string program = ExecProgram(programPath);
     std::string mimeTypes;
     for (const std::string& type : MimeTypes()) mimeTypes += type + ";";
 

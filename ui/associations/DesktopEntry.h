@@ -22,6 +22,11 @@ const std::vector<std::string>& MimeTypes();
 // word of Exec literally when it checks that the program exists.
 std::string ExecArgument(const std::string& argument);
 
+// The start of every Exec key: the program itself, or for a path holding a
+// "%" (which GLib cannot start directly) "/bin/sh -c 'exec "$0" "$@"'" and
+// the path.
+std::string ExecProgram(const std::string& programPath);
+
 // The whole file, in UTF-8.
 std::string Text(const std::string& programPath);
 
