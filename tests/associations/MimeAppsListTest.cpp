@@ -40,8 +40,6 @@ TEST(MimeAppsListTest, EditsOnlyTheLinesOfTheKey) {
          std::nullopt, "[Default Applications]\na=x;", "y;"},
         {"CRLF lines stay CRLF", "[Default Applications]\r\na=x;\r\n", "b", "ours;",
          "[Default Applications]\r\na=x;\r\nb=ours;\r\n", std::nullopt},
-        {"CRLF value read without the CR", "[Default Applications]\r\na=x;\r\n", "a", "ours;",
-         "[Default Applications]\r\na=ours;\r\n", "x;"},
         {"missing section added at the end", "[Added Associations]\na=x;\n", "a", "ours;",
          "[Added Associations]\na=x;\n\n[Default Applications]\na=ours;\n", std::nullopt},
         {"empty file", "", "a", "ours;", "[Default Applications]\na=ours;\n", std::nullopt},
@@ -59,11 +57,6 @@ TEST(MimeAppsListTest, EditsOnlyTheLinesOfTheKey) {
         }
         EXPECT_EQ(list.Text(), c.after) << c.name;
     }
-}
-
-TEST(MimeAppsListTest, SplitsListsIgnoringBlanksAndEmptyEntries) {
-    EXPECT_EQ(MimeAppsList::SplitList(" a.desktop ;;b.desktop;\r"), (std::vector<std::string>{"a.desktop", "b.desktop"}));
-    EXPECT_EQ(MimeAppsList::JoinList({"a.desktop", "b.desktop"}), "a.desktop;b.desktop;");
 }
 
 }  // namespace

@@ -141,7 +141,8 @@ TEST_F(XdgAssociationsTest, AsfGroupGoesToUsAndBackToThePreviousDefault) {
     EXPECT_EQ(Run("gio mime application/vnd.ms-asf"),
               "Default application for \xE2\x80\x9C" "application/vnd.ms-asf\xE2\x80\x9D: larkspan-recorder.desktop\n");
     EXPECT_EQ(ReadFileText(folders_.configHome + "/mimeapps.list"),
-              "# kept as it is\n[Default Applications]\napplication/vnd.ms-asf=larkspan-recorder.desktop;other.desktop;\n"
+              "# kept as it is\n[Default Applications]\n"
+              "application/vnd.ms-asf=larkspan-recorder.desktop;other.desktop;\n"
               "text/plain=editor.desktop;\naudio/x-ms-asx=larkspan-recorder.desktop;\n"
               "x-scheme-handler/mms=larkspan-recorder.desktop;\nx-scheme-handler/mmst=larkspan-recorder.desktop;\n"
               "x-scheme-handler/mmsu=larkspan-recorder.desktop;\n\n"
@@ -192,7 +193,8 @@ TEST_F(XdgAssociationsTest, UnwritableFolderFailsNamingTheFileAndCause) {
     } cases[] = {
         {{home_.File("file"), folders_.configHome},
          "cannot create " + home_.File("file") + "/applications: Not a directory"},
-        {{folders_.dataHome, home_.File("file")}, "cannot read " + home_.File("file") + "/mimeapps.list: Not a directory"},
+        {{folders_.dataHome, home_.File("file")},
+         "cannot read " + home_.File("file") + "/mimeapps.list: Not a directory"},
     };
     for (const auto& c : cases) {
         XdgAssociations associations("/usr/bin/larkspan", c.folders);
