@@ -63,7 +63,7 @@ bool RegistryAssociations::IsAssociated(const std::string& extension, const std:
     return value && *value == identifier;
 }
 
-bool RegistryAssociations::Write(bool written) {
+bool RegistryAssociations::Recorded(bool written) {
     if (!written && lastError_.empty()) lastError_ = store_->LastError();
     return written;
 }
@@ -71,21 +71,21 @@ bool RegistryAssociations::Write(bool written) {
 bool RegistryAssociations::RegisterType(const std::string& extension, const std::string& identifier) {
     bool ok = true;
     if (!extension.empty()) {
-        ok &= Write(store_->SetDefaultString(extension, identifier));
-        ok &= Write(store_->SetBinaryValue(identifier, "EditFlags", kEditFlags));
+        ok &= Recorded(store_->SetDefaultString(extension, identifier));
+        ok &= Recorded(store_->SetBinaryValue(identifier, "EditFlags", kEditFlags));
     }
-    ok &= Write(store_->SetDefaultString(identifier + "\\Defaulticon", programPath_ + ", 0"));
+    ok &= Recorded(store_->SetDefaultString(identifier + "\\Defaulticon", programPath_ + ", 0"));
     for (const Verb& verb : kVerbs) {
         const std::string key = identifier + "\\shell\\" + verb.key;
-        ok &= Write(store_->SetDefaultString(key, verb.displayName));
-        ok &= Write(store_->SetDefaultString(key + "\\command",
-                                             "\"" + programPath_ + "\" " + verb.argument + " \"%L\""));
+        ok &= Recorded(store_->SetDefaultString(key, verb.displayName));
+        const std::string command = "\"" + programPath_ + "\" " + verb.argument + " \"%L\"";
+        ok &= Recorded(store_->SetDefaultString(key + "\\command", command));
     }
     return ok;
 }
 
 bool RegistryAssociations::RestoreType(const std::string& extension, const std::string& value) {
-    return Write(store_->SetDefaultString(extension, value));
+    return Recorded(store_->SetDefaultString(extension, value));
 }
 
 AssociationState RegistryAssociations::StateOf(AssociationGroup group) {

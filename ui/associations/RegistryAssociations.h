@@ -37,7 +37,8 @@ public:
     std::vector<AssociationGroup> GroupsSharingTypesWith(AssociationGroup group) const override { return {}; }
 
 private:
-    bool Write(bool written);
+    // Passes the result of one write through, keeping the first failure's text.
+    bool Recorded(bool written);
 
     std::string programPath_;
     std::unique_ptr<RegistryKeyStore> store_;
