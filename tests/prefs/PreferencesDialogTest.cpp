@@ -4,10 +4,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -54,18 +52,16 @@ struct Prefs {
     std::unique_ptr<PreferencesDialog> dialog;
 
     Prefs() { live.baseDir = folder.File("rec"); }
-    PreferencesDialog& Open() {
-        dialog = std::make_unique<PreferencesDialog>(live, profile, &associations);
-        return *dialog;
-    }
+    void Open() { dialog = std::make_unique<PreferencesDialog>(live, profile, &associations); }
     template <class W> W* Get(const char* name) { return dialog->findChild<W*>(QString::fromLatin1(name)); }
     void Click(const char* name) { Get<QAbstractButton>(name)->click(); }
     int Saved(const char* key) const { return profile.Values().at({"settings", key}).intValue; }
 };
 
-// Answers the message box the next action opens and keeps its text.
-void AnswerNextMessageBox(QMessageBox::StandardButton answer, QString* text) {
-    QTimer::singleShot(0, [=] {
+// Answers the message box the next action of the dialog opens and keeps its
+// text; the answer goes with the dialog if no box opens.
+void AnswerNextMessageBox(QDialog* dialog, QMessageBox::StandardButton answer, QString* text) {
+    QTimer::singleShot(0, dialog, [=] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         *text = box->text();
@@ -118,25 +114,24 @@ TEST(PreferencesDialog, TypedValuesBeyondTheRangesAreRefused) {
     }
 }
 
+// Enabled or not, as "1" or "0": the size spin and "MB", then minutes, "M", seconds and "S".
 TEST(PreferencesDialog, LimitControlsFollowTheirSwitchAndValuesStay) {
     for (int policy : {0, 1}) {
         Prefs p;
         p.live.sizePolicy = p.live.timePolicy = policy;
         p.live.maxTime = 95;
         p.Open();
-        auto enabled = [&](std::initializer_list<const char*> names) {
-            std::vector<bool> out;
-            for (const char* name : names) out.push_back(p.Get<QWidget>(name)->isEnabled());
+        auto enabled = [&] {
+            std::string out;
+            for (const char* name : {"size", "sizeUnit", "minutes", "minutesUnit", "seconds", "secondsUnit"})
+                out += p.Get<QWidget>(name)->isEnabled() ? '1' : '0';
             return out;
         };
-        const std::vector<bool> on(2, policy == 1), off(2, policy != 1);
-        EXPECT_EQ(enabled({"size", "sizeUnit"}), on);
-        EXPECT_EQ(enabled({"minutes", "minutesUnit", "seconds", "secondsUnit"}), std::vector<bool>(4, policy == 1));
+        EXPECT_EQ(enabled(), policy ? "111111" : "000000");
         p.Click("sizeLimit");
-        EXPECT_EQ(enabled({"size", "sizeUnit"}), off);
-        EXPECT_EQ(enabled({"minutes", "minutesUnit", "seconds", "secondsUnit"}), std::vector<bool>(4, policy == 1));
+        EXPECT_EQ(enabled(), policy ? "001111" : "110000");
         p.Click("timeLimit");
-        EXPECT_EQ(enabled({"minutes", "minutesUnit", "seconds", "secondsUnit"}), std::vector<bool>(4, policy != 1));
+        EXPECT_EQ(enabled(), policy ? "000000" : "111111");
         p.Click("ok");
         EXPECT_EQ(p.Saved("size policy"), 1 - policy);
         EXPECT_EQ(p.Saved("time policy"), 1 - policy);
@@ -145,35 +140,33 @@ TEST(PreferencesDialog, LimitControlsFollowTheirSwitchAndValuesStay) {
 }
 
 // Only clicked groups are written, in the order asf, audio, video, with one
-// notice after them; a click never leaves a box showing "some".
+// notice after them; a click never leaves a box showing "some". Box states
+// as letters for asf, audio, video: U unchecked, C checked, P some types.
 TEST(PreferencesDialog, WritesOnlyClickedAssociationGroups) {
-    using S = AssociationState;
     const struct {
-        S states[3];
+        const char* opened;
         std::vector<const char*> clicks;
         bool ok;
         std::vector<std::string> calls;
-        Qt::CheckState shown[3];
+        const char* shown;
     } rows[] = {
-        {{S::Indeterminate, S::Unchecked, S::Checked}, {}, true, {}, {Qt::PartiallyChecked, Qt::Unchecked, Qt::Checked}},
-        {{S::Indeterminate, S::Unchecked, S::Checked}, {"asfGroup"}, true, {"associate asf", "notify"},
-         {Qt::Checked, Qt::Unchecked, Qt::Checked}},
-        {{S::Checked, S::Unchecked, S::Unchecked}, {"videoGroup", "asfGroup"}, true,
-         {"withdraw asf", "associate video", "notify"}, {Qt::Unchecked, Qt::Unchecked, Qt::Checked}},
-        {{S::Indeterminate, S::Unchecked, S::Unchecked}, {"asfGroup", "asfGroup", "asfGroup"}, true,
-         {"associate asf", "notify"}, {Qt::Checked, Qt::Unchecked, Qt::Unchecked}},
-        {{S::Unchecked, S::Unchecked, S::Unchecked}, {"audioGroup", "audioGroup"}, true, {"withdraw audio", "notify"},
-         {Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}},
-        {{S::Unchecked, S::Unchecked, S::Unchecked}, {"audioGroup"}, false, {},
-         {Qt::Unchecked, Qt::Checked, Qt::Unchecked}},
+        {"PUC", {}, true, {}, "PUC"},
+        {"PUC", {"asfGroup"}, true, {"associate asf", "notify"}, "CUC"},
+        {"CUU", {"videoGroup", "asfGroup"}, true, {"withdraw asf", "associate video", "notify"}, "UUC"},
+        {"PUU", {"asfGroup", "asfGroup", "asfGroup"}, true, {"associate asf", "notify"}, "CUU"},
+        {"UUU", {"audioGroup", "audioGroup"}, true, {"withdraw audio", "notify"}, "UUU"},
+        {"UUU", {"audioGroup"}, false, {}, "UCU"},
     };
     for (const auto& row : rows) {
         Prefs p;
-        std::copy(std::begin(row.states), std::end(row.states), p.associations.states);
+        for (int i = 0; i < 3; ++i)
+            p.associations.states[i] = static_cast<AssociationState>(std::string("UCP").find(row.opened[i]));
         p.Open();
         for (const char* box : row.clicks) p.Click(box);
-        const char* boxes[] = {"asfGroup", "audioGroup", "videoGroup"};
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(p.Get<QCheckBox>(boxes[i])->checkState(), row.shown[i]) << i;
+        std::string shown;
+        for (const char* box : {"asfGroup", "audioGroup", "videoGroup"})
+            shown += "UPC"[p.Get<QCheckBox>(box)->checkState()];
+        EXPECT_EQ(shown, row.shown);
         p.Click(row.ok ? "ok" : "cancel");
         EXPECT_EQ(p.associations.calls, row.calls);
     }
@@ -187,7 +180,7 @@ TEST(PreferencesDialog, OkReportsAFolderThatCannotBeMadeAndFailedAssociations) {
     p.Open();
     p.Click("asfGroup");
     QString text;
-    AnswerNextMessageBox(QMessageBox::Ok, &text);
+    AnswerNextMessageBox(p.dialog.get(), QMessageBox::Ok, &text);
     p.Click("ok");
     EXPECT_EQ(text, "The folder \"/dev/null/rec\" could not be created.\n\n"
                     "The file types could not all be changed: class root not writable");
@@ -206,10 +199,8 @@ TEST(PreferencesDialog, CancelWritesNothingAndLiveChangesSurvive) {
         p.Get<QSpinBox>("size")->setValue(700);
         p.Click("repeat");
         p.live.captionSize = 20;
-        p.live.onTop = 0;
         p.Click(ok ? "ok" : "cancel");
         EXPECT_EQ(p.live.captionSize, 20);
-        EXPECT_EQ(p.live.onTop, 0);
         EXPECT_EQ(p.live.maxSize, ok ? 700 : before.maxSize);
         EXPECT_EQ(p.live.repeat, ok ? 0 : before.repeat);
         EXPECT_EQ(p.live.baseDir, ok ? p.folder.File("other") : before.baseDir);
@@ -229,7 +220,7 @@ TEST(PreferencesDialog, DeleteRecentFilesAsksFirst) {
         p.Open();
         QSignalSpy deleted(p.dialog.get(), &PreferencesDialog::recentListsDeleted);
         QString text;
-        AnswerNextMessageBox(answer, &text);
+        AnswerNextMessageBox(p.dialog.get(), answer, &text);
         p.Click("deleteRecent");
         EXPECT_EQ(text, "Are you sure you want to delete all recent file(url) list?");
         const bool yes = answer == QMessageBox::Yes;
@@ -259,10 +250,9 @@ TEST(PreferencesDialog, BrowserStartsFromAnExistingFolderAndRemembersThePick) {
             return QString::fromStdString(answer);
         });
         p.Click("browse");
-        const std::string start = row.pathExists ? p.live.baseDir : last.Path();
-        EXPECT_EQ(asked, (QStringList{"Select Folder", "File Folder", QString::fromStdString(start)}));
-        const std::string shown = answer.empty() ? p.live.baseDir : answer;
-        EXPECT_EQ(p.Get<QLineEdit>("path")->text().toStdString(), shown);
+        const QString start = QString::fromStdString(row.pathExists ? p.live.baseDir : last.Path());
+        EXPECT_EQ(asked, (QStringList{"Select Folder", "File Folder", start}));
+        EXPECT_EQ(p.Get<QLineEdit>("path")->text().toStdString(), answer.empty() ? p.live.baseDir : answer);
         EXPECT_EQ(p.profile.GetString("setting", "last folder", ""), answer.empty() ? last.Path() : answer);
     }
 }
