@@ -219,9 +219,9 @@ void PreferencesDialog::BrowseFolder() {
 }
 
 void PreferencesDialog::DeleteRecentLists() {
-    const QMessageBox::StandardButton answer =
-        QMessageBox::question(this, tr("Larkspan Recorder"), tr("Are you sure you want to delete all recent file(url) list?"),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, tr("Larkspan Recorder"), tr("Are you sure you want to delete all recent file(url) list?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
     profile_.DeleteSection(kRecentUrlSection);
     profile_.DeleteSection(kRecentFileSection);
