@@ -6,11 +6,15 @@
 namespace larkspan {
 
 namespace {
-QString KeyOf(const std::string& section, const std::string& key) {
+QString GroupOf(const std::string& section) {
     // A section such as "FileMRUList\url" names a nested group.
     QString s = QString::fromStdString(section);
     s.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return s + QLatin1Char('/') + QString::fromStdString(key);
+    return s;
+}
+
+QString KeyOf(const std::string& section, const std::string& key) {
+    return GroupOf(section) + QLatin1Char('/') + QString::fromStdString(key);
 }
 }  // namespace
 
@@ -42,6 +46,11 @@ void QtSettingsProfile::WriteInt(const std::string& section, const std::string& 
 void QtSettingsProfile::WriteString(const std::string& section, const std::string& key,
                                     const std::string& value) {
     settings_->setValue(KeyOf(section, key), QString::fromStdString(value));
+}
+
+void QtSettingsProfile::DeleteSection(const std::string& section) {
+    // An empty group would remove the whole profile.
+    if (!section.empty()) settings_->remove(GroupOf(section));
 }
 
 void QtSettingsProfile::Sync() { settings_->sync(); }

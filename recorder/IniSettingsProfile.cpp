@@ -202,4 +202,12 @@ void IniSettingsProfile::WriteString(const std::string& section, const std::stri
     values_[FullKey(section, key)] = value;
 }
 
+void IniSettingsProfile::DeleteSection(const std::string& section) {
+    // Every key of the section, and of the sections below it, begins with "section/".
+    if (section.empty()) return;
+    const std::string prefix = FullKey(section, "");
+    auto it = values_.lower_bound(prefix);
+    while (it != values_.end() && it->first.compare(0, prefix.size(), prefix) == 0) it = values_.erase(it);
+}
+
 }  // namespace larkspan

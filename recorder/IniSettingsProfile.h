@@ -26,6 +26,7 @@ public:
                           const std::string& defaultValue) override;
     void WriteInt(const std::string& section, const std::string& key, int value) override;
     void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
+    void DeleteSection(const std::string& section) override;
 
     bool Has(const std::string& section, const std::string& key) const;
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -17,10 +18,15 @@ public:
                                   const std::string& defaultValue) = 0;
     virtual void WriteInt(const std::string& section, const std::string& key, int value) = 0;
     virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
+    // Removes every key of the section and of the sections below it
+    // ("RecentUrl" takes "RecentUrl\Url" along). '\' separates levels; an
+    // empty name deletes nothing.
+    virtual void DeleteSection(const std::string& section) = 0;
 };
 
 // A profile held in memory. Remembers the order of writes so callers can
-// check what was written and in which order.
+// check what was written and in which order (a deleted section is logged as
+// "delete SECTION").
 class MemoryProfile : public SettingsProfile {
 public:
     struct Value {
@@ -47,6 +53,17 @@ public:
     void WriteString(const std::string& section, const std::string& key, const std::string& value) override {
         writes_.push_back(section + "/" + key);
         values_[{section, key}] = Value{false, 0, value};
+    }
+
+    void DeleteSection(const std::string& section) override {
+        if (section.empty()) return;
+        writes_.push_back("delete " + section);
+        for (auto it = values_.begin(); it != values_.end();) {
+            const std::string& s = it->first.first;
+            bool below = s.size() > section.size() && s.compare(0, section.size(), section) == 0 &&
+                         s[section.size()] == '\\';
+            it = (s == section || below) ? values_.erase(it) : std::next(it);
+        }
     }
 
     bool Has(const std::string& section, const std::string& key) const {

@@ -43,7 +43,13 @@ TEST(QtProfile, WhatQSettingsWritesIsReadBackByFreshProfiles) {
         EXPECT_EQ(fresh->GetInt("settings", "missing", 7), 7);
         EXPECT_EQ(fresh->GetInt("settings", "text 1", 7), 7);
         EXPECT_EQ(fresh->GetString("settings", "missing", "?"), "?");
+        // Deleting a section takes its keys and leaves every other section.
+        fresh->DeleteSection("FileMRUList\\url");
+        EXPECT_EQ(fresh->GetString("FileMRUList\\url", "File1", "gone"), "gone");
+        EXPECT_EQ(fresh->GetString("settings", "text 1", "?"), texts[1]);
     }
+    qt.Sync();
+    EXPECT_EQ(QtSettingsProfile().GetString("FileMRUList\\url", "File1", "gone"), "gone");
 }
 
 }  // namespace
