@@ -151,9 +151,10 @@ TEST(PreferencesDialog, WritesOnlyClickedAssociationGroups) {
         const char* shown;
     } rows[] = {
         {"PUC", {}, true, {}, "PUC"},
-        {"PUC", {"asfGroup"}, true, {"associate asf", "notify"}, "CUC"},
+        {"PUC", {"asfGroup"}, true, {"withdraw asf", "notify"}, "UUC"},
         {"CUU", {"videoGroup", "asfGroup"}, true, {"withdraw asf", "associate video", "notify"}, "UUC"},
-        {"PUU", {"asfGroup", "asfGroup", "asfGroup"}, true, {"associate asf", "notify"}, "CUU"},
+        {"PUU", {"asfGroup", "asfGroup", "asfGroup"}, true, {"withdraw asf", "notify"}, "UUU"},
+        {"PUU", {"asfGroup", "asfGroup"}, true, {"associate asf", "notify"}, "CUU"},
         {"UUU", {"audioGroup", "audioGroup"}, true, {"withdraw audio", "notify"}, "UUU"},
         {"UUU", {"audioGroup"}, false, {}, "UCU"},
     };

@@ -207,8 +207,9 @@ void PreferencesDialog::ShowLimitControls() {
 
 void PreferencesDialog::AssociationClicked(AssociationBox& entry) {
     // A click leaves a box checked or unchecked; "some types" is only what
-    // the dialog found when it opened.
-    if (entry.box->checkState() == Qt::PartiallyChecked) entry.box->setCheckState(Qt::Unchecked);
+    // the dialog found when it opened, and a click on it unchecks the box
+    // (unchecked, checked, some, unchecked: the step to "some" is skipped).
+    if (entry.box->isTristate()) entry.box->setCheckState(Qt::Unchecked);
     entry.box->setTristate(false);
     entry.changed = true;
 }
