@@ -84,15 +84,16 @@ bool IsForwarded(int id)
     }
 }
 
-// Dropped addresses the recorder can take: local files and stream URLs.
-QString DroppedSource(const QUrl& url)
+// Dropped addresses the recorder can take: local files as paths, stream URLs
+// as their text (as typed, when they came as text).
+QString DroppedSource(const QUrl& url, const QString& text)
 {
     if (url.isLocalFile())
         return url.toLocalFile();
     static const QStringList kSchemes = {QStringLiteral("http"), QStringLiteral("mms"), QStringLiteral("mmst"),
                                          QStringLiteral("mmsu")};
     if (kSchemes.contains(url.scheme().toLower()))
-        return url.toString();
+        return text;
     return {};
 }
 
@@ -529,18 +530,23 @@ void RecorderWindow::SaveProfileValues()
 
 void RecorderWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
+    if (event->mimeData()->hasUrls() || event->mimeData()->hasText())
         event->acceptProposedAction();
 }
 
 void RecorderWindow::dropEvent(QDropEvent* event)
 {
+    const QMimeData* data = event->mimeData();
     QStringList sources;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        const QString source = DroppedSource(url);
-        if (!source.isEmpty())
-            sources.append(source);
+    if (data->hasUrls()) {
+        for (const QUrl& url : data->urls())
+            sources.append(DroppedSource(url, url.toString()));
+    } else {
+        // Addresses dragged as plain text, one a line.
+        for (const QString& line : data->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            sources.append(DroppedSource(QUrl(line.trimmed()), line.trimmed()));
     }
+    sources.removeAll(QString());
     if (sources.isEmpty())
         return;
     event->acceptProposedAction();
