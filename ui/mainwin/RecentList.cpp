@@ -27,9 +27,10 @@ void RecentList::Load(SettingsProfile& profile)
 
 void RecentList::Save(SettingsProfile& profile) const
 {
+    profile.DeleteSection(kSection);
     const int count = std::min<int>(static_cast<int>(m_entries.size()), kStoredCount);
-    for (int i = 0; i < kStoredCount; ++i)
-        profile.WriteString(kSection, ValueName(i), i < count ? m_entries[i] : std::string());
+    for (int i = 0; i < count; ++i)
+        profile.WriteString(kSection, ValueName(i), m_entries[i]);
 }
 
 bool RecentList::KeepsEntry(const std::string& entry)
