@@ -23,7 +23,8 @@ QString UsageText(const QString& program) {
 }
 
 QString UnknownSwitchText(const QString& program, const QString& argument) {
-    return QCoreApplication::translate("Startup", "%1: unknown switch \"%2\"\nTry \"%1 --help\" for more information.\n")
+    return QCoreApplication::translate("Startup",
+                                       "%1: unknown switch \"%2\"\nTry \"%1 --help\" for more information.\n")
         .arg(program, argument);
 }
 
