@@ -3,31 +3,33 @@
 #include <climits>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "tests/recorder_ui/ListFixture.h"
 #include "tests/support/FileContents.h"
+#include "ui/recorder/RecordListWindow.h"
 #include "ui/recorder/RecordTime.h"
+#include "ui/skin/Skin.h"
+
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTableView>
 
 namespace larkspan {
 namespace {
 
 TEST(RecordTime, WholeMinutesOrHoursAndMinutes) {
-    const std::pair<const char*, std::optional<int>> rows[] = {
-        {"0", 0},           {"", 0},          {"0:0", 0},         {"90", 5400},    {"1:30", 5400},
-        {" 15 ", 900},      {"0:45", 2700},   {"2:0", 7200},      {"35791394", 2147483640},
-        {"-5", std::nullopt},   {"+5", std::nullopt},     {"1:x", std::nullopt},  {"abc", std::nullopt},
-        {"1:2:3:4", std::nullopt}, {"1:", std::nullopt},  {":30", std::nullopt},  {"90x", std::nullopt},
-        {"35791395", std::nullopt}, {"99999999999", std::nullopt}, {"596524:0", std::nullopt},
+    const std::pair<const char*, int> rows[] = {  // -1: refused
+        {"0", 0},        {"", 0},      {"0:0", 0},   {"90", 5400},  {"1:30", 5400},         {" 15 ", 900},
+        {"0:45", 2700},  {"2:0", 7200}, {"-5", -1},   {"+5", -1},    {"1:x", -1},            {"abc", -1},
+        {"1:2:3:4", -1}, {"1:", -1},    {":30", -1},  {"90x", -1},   {"35791394", 2147483640}, {"35791395", -1},
+        {"99999999999", -1}, {"596524:0", -1},
     };
-    for (const auto& [text, seconds] : rows) EXPECT_EQ(ParseRecordTime(text), seconds) << text;
+    for (const auto& [text, seconds] : rows) EXPECT_EQ(ParseRecordTime(text).value_or(-1), seconds) << text;
 }
 
 TEST(JobNumbers, SkipZeroAndNumbersInUse) {
-    const struct {
-        std::uint16_t last;
-        std::set<std::uint16_t> running;
-        std::uint16_t next;
-    } rows[] = {
+    const struct { std::uint16_t last; std::set<std::uint16_t> running; std::uint16_t next; } rows[] = {
         {0, {}, 1}, {41, {}, 42}, {65534, {}, 65535}, {65535, {}, 1}, {65535, {1, 2}, 3}, {7, {8, 9, 10}, 11},
     };
     for (const auto& row : rows)
@@ -127,21 +129,15 @@ public:
     void Play() override { calls.push_back("play"); }
     void Stop() override { calls.push_back("stop"); }
     void Seek(double s) override { calls.push_back("seek " + std::to_string(static_cast<int>(s))); }
-    RowPlayerState State() const override { return RowPlayerState::Stopped; }
+    RowPlayerState State() const override { return RowPlayerState::Stopped; }  // the medium has ended
     bool IsPaused() const override { return false; }
     std::vector<std::string> calls;
 };
 
 TEST_F(ListFixture, PlaybackChaining) {
-    const struct {
-        int rows;
-        bool repeat;
-        std::vector<std::string> calls;  // after the row last played is the last row
-        int selected;
-    } cases[] = {
-        {1, false, {}, 0},
-        {1, true, {"seek 0", "play"}, 0},
-        {3, false, {"open mms://h/0 t0", "play"}, 0},
+    // A tick after the last row's medium ended: the calls made, the row selected then.
+    const struct { int rows; bool repeat; std::vector<std::string> calls; int selected; } cases[] = {
+        {1, false, {}, 0}, {1, true, {"seek 0", "play"}, 0}, {3, false, {"open mms://h/0 t0", "play"}, 0},
         {3, true, {"seek 0", "play"}, 2},
     };
     for (const auto& c : cases) {
@@ -161,6 +157,50 @@ TEST_F(ListFixture, PlaybackChaining) {
         EXPECT_EQ(list.SelectedRow(), c.selected);
         EXPECT_EQ(list.PlayRow(), c.selected);
     }
+}
+
+TEST_F(ListFixture, ListWindowLayoutAndPresses) {
+    Skin skin;
+    QWidget owner;
+    RecordListWindow window(&skin, &list_, &owner);
+    QTableView* view = window.ListView();
+    window.show();
+    const struct { QSize size; QRect list, banner; std::vector<int> widths; } sizes[] = {  // widths of columns 0-3
+        {{275, 257}, {9, 6, 257, 175}, {9, 186, 257, 64}, {146, 53, 39, 26}},
+        {{409, 300}, {9, 6, 391, 218}, {9, 229, 391, 64}, {220, 80, 60, 40}},
+    };
+    for (const auto& s : sizes) {
+        window.resize(s.size);
+        EXPECT_EQ(view->geometry(), s.list);
+        EXPECT_EQ(window.BannerPane()->geometry(), s.banner);
+        EXPECT_EQ((std::vector<int>{view->columnWidth(0), view->columnWidth(1), view->columnWidth(2),
+                                    view->columnWidth(3)}), s.widths);
+    }
+    QStringList headers;
+    for (int c = 0; c < 7; ++c) headers << list_.Model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, QStringList({"File", "Time", "KByte", "%", "File", "Play File", "RecTime"}));
+    EXPECT_EQ((std::vector<bool>{view->isColumnHidden(3), view->isColumnHidden(4), view->isColumnHidden(6)}),
+              (std::vector<bool>{false, true, true}));
+    // The band that resizes: the last 5 pixels, 5 pixels in from either side.
+    const std::pair<QPoint, bool> band[] = {
+        {{5, 299}, true}, {{403, 295}, true}, {{4, 299}, false}, {{404, 299}, false}, {{200, 294}, false}};
+    for (const auto& [point, inside] : band) EXPECT_EQ(window.InResizeBand(point), inside) << point.x() << point.y();
+    QSignalSpy right(&window, &RecordListWindow::rightPressed);
+    QTest::mouseClick(&window, Qt::RightButton, {}, QPoint(3, 100));
+    EXPECT_EQ(right.count(), 1);
+}
+
+// The detector's calls, made on its own thread, change the list only on the
+// user-interface thread; detected rows stay out of the recent list.
+TEST_F(ListFixture, DetectedAddressesArriveOnTheUserInterfaceThread) {
+    std::thread([bridge = list_.Bridge()] {
+        bridge->AddRow("mms://h/seen", "", "0");
+        bridge->SetRowName("mms://h/seen", "Title", "0");
+    }).join();
+    EXPECT_EQ(list_.Model()->Count(), 0);
+    ASSERT_TRUE(WaitFor([&] { return Cell(0, 4) == "Title"; }));
+    EXPECT_EQ(Cell(0, 0), "mms://h/seen");
+    EXPECT_TRUE(list_.RecentList().isEmpty());
 }
 
 }  // namespace

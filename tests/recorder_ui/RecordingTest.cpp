@@ -51,9 +51,8 @@ TEST_F(RecordingTest, ConcurrentRowsRecordToCompletion) {
         EXPECT_EQ(shown[shown.size() - 2], r + " 5 0:00:09|96 %");
         EXPECT_EQ(shown.back(), r + " 3 0:00:09|Completed");
     }
-    const std::string file = base_.File("audio.asf");
-    EXPECT_EQ(Cell(0, 0).toStdString(), file);
-    EXPECT_EQ(Cell(0, 5).toStdString(), file);
+    EXPECT_EQ(Cell(0, 0).toStdString(), base_.File("audio.asf"));
+    EXPECT_EQ(Cell(0, 5).toStdString(), base_.File("audio.asf"));
     EXPECT_EQ(Cell(1, 0).toStdString(), base_.File("second.asf"));
     EXPECT_EQ(Cell(0, 2), "85");  // the bytes received, the header of the first request included
     EXPECT_TRUE(list_.RecordEnabled());
@@ -70,7 +69,7 @@ TEST_F(RecordingTest, CancelAndFailure) {
     ASSERT_TRUE(WaitFor([&] { return Idle(); }));
     EXPECT_EQ(Cell(0, 3), "Cancelled");
 
-    // No folder to write in, and Save As cancelled.
+    // No folder to write in, and Save As cancelled on the user-interface thread.
     settings_.baseDir = base_.File("missing");
     list_.SetSettings(settings_);
     presenter_.answer = [](WorkerQuestion& q) { q.AnswerSaveAs(""); };
@@ -92,12 +91,9 @@ TEST_F(RecordingTest, CancelAndFailure) {
 // A sequence started on row 2 of 4 records rows 3, 0 and 1 and stops; with
 // rows deleted while it runs, it goes once round what is left.
 TEST_F(RecordingTest, Sequences) {
-    const struct {
-        std::vector<std::string> keys;  // served paths, one row each
-        int start;
-        std::vector<int> deleteWhileRecording;  // rows deleted (in turn) while the start row records
-        std::vector<std::string> order;         // the sources recorded, in order
-    } cases[] = {
+    // Served paths (a row each), the start row, rows deleted in turn while it records, the order recorded.
+    using Texts = std::vector<std::string>;
+    const struct { Texts keys; int start; std::vector<int> deleted; Texts order; } cases[] = {
         {{"a", "b", "c", "d"}, 2, {}, {"c", "d", "a", "b"}},
         {{"e", "f", "g", "h", "i"}, 1, {0, 2}, {"f", "g", "i"}},
         {{"j", "k", "l"}, 2, {0}, {"l", "k"}},
@@ -119,7 +115,7 @@ TEST_F(RecordingTest, Sequences) {
         for (const std::string& key : c.keys) Add(Url(key));
         list_.SelectRow(c.start);
         list_.Record();
-        for (int row : c.deleteWhileRecording) {
+        for (int row : c.deleted) {
             list_.SelectRow(row);
             EXPECT_TRUE(list_.DeleteSelectedRow());
         }
@@ -127,18 +123,6 @@ TEST_F(RecordingTest, Sequences) {
         QObject::disconnect(started);
         EXPECT_EQ(order, c.order);
     }
-}
-
-TEST_F(RecordingTest, OverwriteQuestionAnsweredOnTheUserInterfaceThread) {
-    testsupport::WriteFileText(base_.File("audio.asf"), "older");
-    presenter_.answer = [](WorkerQuestion& q) { q.AnswerOverwrite(OverwriteAnswer::Yes); };
-    Add(Url("audio.asf"));
-    ASSERT_TRUE(list_.StartRecording(0));
-    ASSERT_TRUE(WaitFor([&] { return Idle(); }));
-    ASSERT_EQ(presenter_.asked.size(), 1u);
-    EXPECT_EQ(presenter_.asked[0]->Text(), base_.File("audio.asf"));
-    EXPECT_TRUE(presenter_.onGuiThread);
-    EXPECT_EQ(Cell(0, 3), "Completed");
 }
 
 // Closing answers a question in progress with Cancel at once, and lets the

@@ -13,8 +13,12 @@ QString Translate(const char* text) { return QCoreApplication::translate("Questi
 }  // namespace
 
 DialogQuestionPresenter::~DialogQuestionPresenter() {
-    for (auto& [question, dialog] : shown_)
-        if (dialog) dialog->deleteLater();
+    // Closed without answering: the dialogs' handlers refer to this object.
+    for (auto& [question, dialog] : shown_) {
+        if (!dialog) continue;
+        dialog->disconnect();
+        dialog->close();
+    }
 }
 
 void DialogQuestionPresenter::Present(const std::shared_ptr<WorkerQuestion>& question) {

@@ -42,6 +42,13 @@ RecordList::RecordList(QObject* parent)
       bridge_(WorkerBridge::Create()) {
     connect(bridge_.get(), &WorkerBridge::recordStatus, this, &RecordList::OnRecordStatus);
     connect(bridge_.get(), &WorkerBridge::fileInfo, this, &RecordList::OnFileInfo);
+    // Addresses the detector found become rows, kept out of the recent list.
+    connect(bridge_.get(), &WorkerBridge::rowDetected, this,
+            [this](const QString& source, const QString& name, const QString& recordTime) {
+                AddRow(source, name, recordTime);
+            });
+    connect(bridge_.get(), &WorkerBridge::rowNamed, this,
+            [this](const QString& url, const QString& title) { SetRowName(url, title); });
     playbackTimer_.setInterval(kPlaybackTick);
     connect(&playbackTimer_, &QTimer::timeout, this, &RecordList::OnPlaybackTick);
 }
@@ -84,6 +91,12 @@ int RecordList::AddRow(const QString& source, const QString& name, const QString
     if (existing >= 0) return existing;
     const int row = model_->Append(source, name, recordTime);
     FillRowFileInfo(row, source);
+    return row;
+}
+
+int RecordList::SetRowName(const QString& url, const QString& title) {
+    const int row = model_->FindSource(url);
+    if (row >= 0) model_->SetText(row, Column::kName, title);
     return row;
 }
 

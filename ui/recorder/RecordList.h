@@ -91,6 +91,10 @@ public:
     int WorkerCount() const { return static_cast<int>(workers_.size()); }
     const CmmsThread* WorkerOf(std::uint16_t job) const;
 
+    // The detector's title for an address detected earlier: names the first
+    // row whose source is url; that row, or -1.
+    int SetRowName(const QString& url, const QString& title);
+
     bool RecordEnabled() const { return recordEnabled_; }
     bool RecordCancelEnabled() const { return recordCancelEnabled_; }
     bool PlayEnabled() const { return playEnabled_; }
