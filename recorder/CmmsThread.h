@@ -98,6 +98,10 @@ public:
     // Stop cancels it, so a write waiting in it returns. The worker shares
     // the sink so that it may outlive its owner's hold. Set before Start.
     void SetOutputSink(std::shared_ptr<ByteSink> sink) { outputSink_ = std::move(sink); }
+    // Something the worker keeps until it is destroyed (by its owner, or by
+    // itself after Release): the objects behind the target, asker and prompt
+    // it was built with, so that they outlive every call the worker makes.
+    void KeepWhileAlive(std::shared_ptr<void> share) { keptAlive_ = std::move(share); }
 
     std::uint16_t JobNumber() const { return job_.jobNumber; }
     const std::string& SourceRef() const { return job_.sourceRef; }
@@ -172,6 +176,8 @@ private:
     void ThreadMain();
     void CloseOutput(OutputFile& file, const std::string& path);
 
+    // Destroyed last, after the gate and the clients that call through it.
+    std::shared_ptr<void> keptAlive_;
     RecordJob job_;
     // Every call to the owner's target, asker and prompt goes through it.
     OwnerGate gate_;
