@@ -39,9 +39,12 @@ void PlayerWindow::PaintCaptionStrip(QPainter& painter) {
     const QRect strip = CaptionStripRect(size(), fullScreen_, ShownCaptionMargin());
     painter.fillRect(strip, Qt::black);
     if (currentCaption_.isEmpty()) return;
+    painter.save();
+    painter.setClipRect(strip);  // long captions stay inside the strip
     painter.setFont(captionFont_);
     painter.setPen(ColorFromColorRef(settings_.captionColor));
     painter.drawText(strip, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, currentCaption_);
+    painter.restore();
 }
 
 void PlayerWindow::FontBigger() {
