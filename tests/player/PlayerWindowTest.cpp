@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 
 #include <chrono>
@@ -141,6 +142,25 @@ TEST_F(PlayerWindowTest, CaptionCommandsKeepTheirBounds) {
     settings.captionSize = 1;
     player->RunCommand(pc::kFontSmaller);
     EXPECT_EQ(1, player->CaptionFont().pointSize());
+}
+
+TEST_F(PlayerWindowTest, WindowPlacesAreKeptInTheProfile) {
+    // Nothing saved yet: the player is centred, the caption window sits at the
+    // bottom-left of the work area.
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(QPoint(work.width() / 2 - 183, work.height() / 2 - 146), player->pos());
+    player->RunCommand(pc::kCaptionWindow);
+    ASSERT_NE(nullptr, player->SeparateCaptionWindow());
+    EXPECT_EQ(QRect(0, work.height() - 100, work.width() / 2, 100), player->SeparateCaptionWindow()->geometry());
+    player->SeparateCaptionWindow()->setGeometry(10, 20, 300, 120);
+    player->RunCommand(pc::kCaptionWindow);
+    EXPECT_EQ(nullptr, player->SeparateCaptionWindow());
+    player->move(40, 50);
+    player.reset();
+    for (const auto& [key, value] : std::vector<std::pair<std::string, int>>{
+             {"Caption x", 10}, {"Caption y", 20}, {"Caption w", 300}, {"Caption h", 120}, {"Player xPos", 40},
+             {"Player yPos", 50}})
+        EXPECT_EQ(value, profile.GetInt("Settings", key, -1)) << key;
 }
 
 TEST_F(PlayerWindowTest, FailedOpenSaysUrlNotFound) {
