@@ -236,6 +236,22 @@ TEST_F(PlayerWindowTest, RepeatStartsAgainAtTheEnd) {
     EXPECT_EQ(PlayerState::Playing, player->State());
 }
 
+TEST_F(PlayerWindowTest, AnEndStoppedBeforeItsTickIsForgotten) {
+    const std::string clip = testsupport::SamplePath("clip.asf");
+    ASSERT_FALSE(clip.empty()) << testsupport::SamplesError();
+    settings.repeat = 0;
+    QObject::connect(&player->Engine(), &PlaybackEngine::eventPosted, player.get(), [this] {
+        player->RunCommand(pc::kStop);  // before the playback timer has seen the end
+        player->Play();
+        player->Pause();
+    });
+    ASSERT_TRUE(OpenAndWait(clip));
+    ASSERT_TRUE(WaitFor([this] { return player->State() == PlayerState::Paused; }));
+    const int ticks = Count(7);
+    ASSERT_TRUE(WaitFor([&] { return Count(7) >= ticks + 2 || player->State() != PlayerState::Paused; }));
+    EXPECT_EQ(PlayerState::Paused, player->State());
+}
+
 TEST_F(PlayerWindowTest, SoundOnlyHidesTheWindow) {
     const std::string audio = testsupport::SamplePath("audio.asf");
     ASSERT_FALSE(audio.empty()) << testsupport::SamplesError();

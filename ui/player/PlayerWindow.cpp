@@ -157,6 +157,10 @@ void PlayerWindow::Stop() {
     playbackTimer_.stop();
     engine_->Stop();
     engine_->Seek(0.0);
+    // An end or failure the timer has not seen yet belongs to the playback
+    // that stops here; left queued it would stop the next Play at once.
+    while (engine_->PollEvent() != PlaybackEvent::None) {
+    }
     SetState(PlayerState::Stopped);
 }
 
