@@ -121,7 +121,9 @@ void PlayerWindow::HandleOpened() {
         if (settings_.keepSize)
             Relayout(size());
         else
-            SetSizeMode(static_cast<PlayerSizeMode>(std::clamp(settings_.PlayerSizeMode, 0, 2)));
+            SetSizeMode(settings_.PlayerSizeMode == 0   ? PlayerSizeMode::Half
+                        : settings_.PlayerSizeMode == 2 ? PlayerSizeMode::Double
+                                                        : PlayerSizeMode::Normal);
         show();
         if (captionWindow_ && settings_.enableCaption) captionWindow_->show();
     } else {
