@@ -14,6 +14,7 @@ PACKAGES=(
   gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps
   gstreamer1.0-x qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools xdg-utils libglib2.0-bin
   ffmpeg xvfb xauth curl time tcpdump bc
+  fonts-nanum qt6-translations-l10n
 )
 
 missing=()

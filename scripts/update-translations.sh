@@ -7,6 +7,7 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 LUPDATE="${LUPDATE:-$(command -v lupdate || echo /usr/lib/qt6/bin/lupdate)}"
 cd "$ROOT"
 COMMON=(-no-obsolete -locations relative -source-language en -extensions cpp,h -I "$ROOT" app ui)
-# English is the source language: its file only carries plural forms.
-"$LUPDATE" "${COMMON[@]}" -pluralonly -target-language en -ts translations/larkspan_en.ts "$@"
+# English is the source language: its file lists every text, with translations left empty (Qt then shows the
+# source text) except for the plural forms.
+"$LUPDATE" "${COMMON[@]}" -target-language en -ts translations/larkspan_en.ts "$@"
 "$LUPDATE" "${COMMON[@]}" -target-language ko -ts translations/larkspan_ko.ts "$@"

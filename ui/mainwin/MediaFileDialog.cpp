@@ -10,14 +10,19 @@ namespace larkspan {
 
 QStringList MediaFileFilters()
 {
-    auto tr = [](const char* text) { return QCoreApplication::translate("MediaFileDialog", text); };
-    return {
-        tr("Media Files") + QStringLiteral(" (*.asx *.asf *.wax *.wma *.mpg *.mpeg *.mp3 *.avi *.wmv *.wvx *.wmx)"),
-        tr("Media Meta files(*.asx;*.wax)") + QStringLiteral(" (*.asx *.wax)"),
-        tr("Video Files(*.asf;*.mpg;*mpeg)") + QStringLiteral(" (*.asf *.mpg *mpeg)"),
-        tr("Music Files(*.mp3;*.wma)") + QStringLiteral(" (*.mp3 *.wma)"),
-        tr("All Files(*.*)") + QStringLiteral(" (*)"),
+    // Each entry: the translatable description and the patterns the dialog filters by.
+    static const char* const kFilters[][2] = {
+        {QT_TRANSLATE_NOOP("MediaFileDialog", "Media Files"),
+         " (*.asx *.asf *.wax *.wma *.mpg *.mpeg *.mp3 *.avi *.wmv *.wvx *.wmx)"},
+        {QT_TRANSLATE_NOOP("MediaFileDialog", "Media Meta files(*.asx;*.wax)"), " (*.asx *.wax)"},
+        {QT_TRANSLATE_NOOP("MediaFileDialog", "Video Files(*.asf;*.mpg;*mpeg)"), " (*.asf *.mpg *mpeg)"},
+        {QT_TRANSLATE_NOOP("MediaFileDialog", "Music Files(*.mp3;*.wma)"), " (*.mp3 *.wma)"},
+        {QT_TRANSLATE_NOOP("MediaFileDialog", "All Files(*.*)"), " (*)"},
     };
+    QStringList filters;
+    for (const auto& [description, patterns] : kFilters)
+        filters << QCoreApplication::translate("MediaFileDialog", description) + QLatin1String(patterns);
+    return filters;
 }
 
 QFileDialog* CreateMediaFileDialog(QWidget* parent, SettingsProfile& profile, bool multiple)

@@ -36,7 +36,7 @@ void ScreenSaverInhibitor::Hold() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
     QDBusMessage call = ScreenSaverCall("Inhibit");
-    call << QCoreApplication::applicationName() << QStringLiteral("Playing video");
+    call << QCoreApplication::applicationName() << tr("Playing video");
     requestPending_ = true;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {

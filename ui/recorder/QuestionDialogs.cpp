@@ -28,7 +28,7 @@ void DialogQuestionPresenter::Present(const std::shared_ptr<WorkerQuestion>& que
     switch (question->GetKind()) {
     case WorkerQuestion::Kind::Overwrite: {
         auto* box = new QMessageBox(QMessageBox::Question, QCoreApplication::applicationName(),
-                                    Translate("%1 \n\n File exist. Overwrite?")
+                                    Translate(QT_TRANSLATE_NOOP("QuestionDialogs", "%1 \n\n File exist. Overwrite?"))
                                         .arg(QString::fromStdString(question->Text())),
                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QObject::connect(box, &QMessageBox::finished, box, [this, key, question, box] {
@@ -43,7 +43,7 @@ void DialogQuestionPresenter::Present(const std::shared_ptr<WorkerQuestion>& que
     }
     case WorkerQuestion::Kind::SaveAs: {
         auto* files = new QFileDialog(nullptr, QString(), QString::fromStdString(question->Text()),
-                                      Translate("asf Files (*.asf)"));
+                                      Translate(QT_TRANSLATE_NOOP("QuestionDialogs", "asf Files (*.asf)")));
         files->setAcceptMode(QFileDialog::AcceptSave);
         files->setFileMode(QFileDialog::AnyFile);
         files->setDefaultSuffix(QStringLiteral("asf"));
