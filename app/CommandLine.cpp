@@ -102,7 +102,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::fi
                 result.outcome = CommandLine::Outcome::Help;
                 return result;
             }
-            if (ModeSwitch(arg, result.request.mode)) continue;
+            if (ModeSwitch(arg, result.request.mode)) {
+                result.request.modeGiven = true;
+                continue;
+            }
             if (arg.rfind("--", 0) == 0) {
                 result.outcome = CommandLine::Outcome::UsageError;
                 result.badArgument = arg;

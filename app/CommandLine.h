@@ -12,6 +12,8 @@ struct StartRequest {
     OpenMode mode = OpenMode::Play;
     // Up to three fields joined by "&&": source, name, record time. Empty for a bare start.
     std::string text;
+    // Whether a switch named the mode (a bare start plays by default).
+    bool modeGiven = false;
 };
 
 struct CommandLine {

@@ -66,6 +66,19 @@ TEST_F(CommandLineTest, ArgumentsGiveModeAndText) {
     }
 }
 
+// Only a switch marks the mode as asked for: a bare start plays by default, an explicit "/Play" plays alone.
+TEST_F(CommandLineTest, ModeGivenOnlyByASwitch) {
+    struct Row { std::vector<std::string> args; bool modeGiven; };
+    const Row rows[] = {
+        {{}, false}, {{"x.asf"}, false}, {{"/open", "x"}, false}, {{"--", "/Play"}, false},
+        {{"/Play", "x"}, true}, {{"--record", "--play", "x"}, true}, {{"/Open"}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args.empty() ? std::string("(none)") : row.args.back());
+        EXPECT_EQ(ParseCommandLine(row.args, folder_.Dir()).request.modeGiven, row.modeGiven);
+    }
+}
+
 TEST_F(CommandLineTest, SourceTextSplitsIntoThreeFields) {
     struct Row { std::string text, source, name, recordTime; };
     const Row rows[] = {

@@ -21,6 +21,7 @@ protected:
                                      const QString& platform = QStringLiteral("offscreen")) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
+        env.insert(QStringLiteral("HOME"), runtime_.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime_.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         env.remove(QStringLiteral("LC_ALL"));
