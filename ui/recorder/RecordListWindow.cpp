@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QTableView>
 #include <QWindow>
 
@@ -16,7 +17,8 @@ namespace larkspan {
 namespace {
 // The frame is this wide; the bottom band of this height resizes.
 constexpr int kFrame = 5;
-// Column widths in per cent of the list's right edge; the last three hidden.
+// Column widths in per cent of the list's inner width (without its frame and
+// scroll bar, so the four visible columns always fit); the last three hidden.
 constexpr int kColumnPercent[RecordListModel::kColumnCount] = {55, 20, 15, 10, 0, 0, 0};
 }  // namespace
 
@@ -49,6 +51,23 @@ RecordListWindow::RecordListWindow(Skin* skin, RecordList* list, QWidget* owner)
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
     for (int c = RecordListModel::kName; c < RecordListModel::kColumnCount; ++c) view_->setColumnHidden(c, true);
     view_->installEventFilter(this);
+    view_->viewport()->installEventFilter(this);
+    // Dark like the frame around it.
+    QPalette dark = view_->palette();
+    dark.setColor(QPalette::Base, QColor(0x0e, 0x12, 0x16));
+    dark.setColor(QPalette::AlternateBase, QColor(0x14, 0x19, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xd8, 0xde, 0xe6));
+    dark.setColor(QPalette::Window, QColor(0x1a, 0x20, 0x26));
+    dark.setColor(QPalette::Button, QColor(0x1a, 0x20, 0x26));
+    dark.setColor(QPalette::ButtonText, QColor(0x9f, 0xb4, 0xc4));
+    dark.setColor(QPalette::WindowText, QColor(0x9f, 0xb4, 0xc4));
+    dark.setColor(QPalette::Highlight, QColor(0x1f, 0x6f, 0x78));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    view_->setPalette(dark);
+    view_->setAlternatingRowColors(true);
+    banner_->setPalette(dark);
+    banner_->setBackgroundRole(QPalette::Base);
+    banner_->setAutoFillBackground(true);
 
     connect(view_, &QTableView::clicked, list, &RecordList::OnListClicked);
     connect(view_, &QTableView::doubleClicked, list, &RecordList::OnListDoubleClicked);
@@ -68,9 +87,13 @@ void RecordListWindow::LayOut() {
     const int h = height();
     view_->setGeometry(9, 6, w - 18, h - 82);
     banner_->setGeometry(9, h - 71, w - 18, 64);
-    const int edge = w - 9;
+    SizeColumns();
+}
+
+void RecordListWindow::SizeColumns() {
+    const int inner = view_->viewport()->width();
     for (int c = 0; c < RecordListModel::kColumnCount; ++c)
-        if (kColumnPercent[c] > 0) view_->setColumnWidth(c, edge * kColumnPercent[c] / 100);
+        if (kColumnPercent[c] > 0) view_->setColumnWidth(c, inner * kColumnPercent[c] / 100);
 }
 
 bool RecordListWindow::InResizeBand(const QPoint& point) const {
@@ -127,6 +150,7 @@ bool RecordListWindow::eventFilter(QObject* watched, QEvent* event) {
         list_->DeleteSelectedRow();
         return true;
     }
+    if (watched == view_->viewport() && event->type() == QEvent::Resize) SizeColumns();
     return QWidget::eventFilter(watched, event);
 }
 

@@ -46,6 +46,7 @@ protected:
 
 private:
     void LayOut();
+    void SizeColumns();
 
     Skin* skin_;
     RecordList* list_;
