@@ -34,6 +34,7 @@ ExportOutcome Write(const std::string& path, const std::string& cleanedName, con
     case AsxWriteResult::CreateFailed:
     case AsxWriteResult::Refused:
         outcome.status = ExportStatus::Failed;
+        outcome.reason = reason;
         outcome.message = "cannot write " + path + ": " + reason;
         break;
     }
@@ -76,7 +77,7 @@ ExportOutcome SavePlaylistAs(const std::string& source, const std::string& name,
     if (IsLocalSource(source)) return {};
     const std::string cleaned = CleanedExportName(name);
     const std::string chosen = questions.AskSaveAsPath(ExportSaveAsDefault(folder, cleaned));
-    if (chosen.empty()) return {ExportStatus::Cancelled, {}, {}};
+    if (chosen.empty()) return {ExportStatus::Cancelled, {}, {}, {}};
     return Write(chosen, cleaned, source, questions, true);
 }
 

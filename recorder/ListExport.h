@@ -55,6 +55,7 @@ struct ExportOutcome {
     ExportStatus status = ExportStatus::NotExported;
     std::string path;     // the file written, or that could not be written
     std::string message;  // for Failed: "cannot write <path>: <reason>"
+    std::string reason;   // for Failed: the reason alone ("No such file or directory")
 };
 
 // Save: writes ExportSavePath for the cleaned name without a dialog; with an
