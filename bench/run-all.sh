@@ -3,15 +3,20 @@
 # and prints their tables, then one summary table. Run by hand; nothing here
 # is part of the test suite.
 #
-#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups] [meter] [playback]     (default: all six)
+#   bench/run-all.sh [mmsh] [mms] [soak] [wakeups] [meter] [playback] [gui-latency] [startup] [handoff]
+#                                                                        (default: all nine)
 #
 # Environment:
 #   LARKSPAN_BENCH_BUILD  build folder (default: build-bench beside this repo's sources)
-#   LARKSPAN_BENCH_UI_BUILD  build folder with the desktop widgets, for meter and playback (default: that folder + "-ui")
+#   LARKSPAN_BENCH_UI_BUILD  build folder with the desktop widgets, for meter, playback, gui-latency, startup and handoff (default: that folder + "-ui")
 #   METER_SECONDS         how long the meter runs at its fastest speed (default 10)
 #   BENCH_RUNS            fast runs per client (default 5)
 #   BENCH_JOBS            recordings at once in the soak (default 50)
 #   BENCH_OUT_DIR         where the fast runs write their recordings (default: the work folder)
+#   GUI_SECONDS           how long gui-latency measures each variant (default 20)
+#
+# gui-latency, startup and handoff run under xvfb-run when it is installed,
+# else on Qt's offscreen platform.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${LARKSPAN_BENCH_BUILD:-$ROOT/build-bench}"
@@ -20,7 +25,7 @@ WORK="$BUILD/bench-work"
 RUNS="${BENCH_RUNS:-5}"
 JOBS="${BENCH_JOBS:-50}"
 WHICH=("$@")
-[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups meter playback)
+[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups meter playback gui-latency startup handoff)
 UI_BUILD="${LARKSPAN_BENCH_UI_BUILD:-$BUILD-ui}"
 
 for tool in cmake ninja ffmpeg; do
@@ -36,7 +41,14 @@ cmake --build "$BUILD" -j2 --target larkspan-rec larkspan-testserver bench_worke
 # The meter and the player need the Qt and GStreamer side, which the
 # recording benches' build leaves out: a second build folder, made when asked.
 for bench in "${WHICH[@]}"; do
-  case "$bench" in meter) target=bench_meter ;; playback) target=bench_playback_start ;; *) continue ;; esac
+  case "$bench" in
+    meter) target=bench_meter ;;
+    playback) target=bench_playback_start ;;
+    gui-latency) target=bench_gui_latency ;;
+    startup) target=bench_startup ;;
+    handoff) target=bench_handoff ;;
+    *) continue ;;
+  esac
   if [ ! -f "$UI_BUILD/build.ninja" ]; then
     cmake -S "$ROOT" -B "$UI_BUILD" -G Ninja -DLARKSPAN_BUILD_GUI=ON -DLARKSPAN_BUILD_TESTS=OFF \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -49,6 +61,14 @@ echo "== samples (cached in $DATA)"
 "$ROOT/scripts/make-large-sample.sh" "$DATA"
 
 mkdir -p "$WORK"
+# The desktop benches on a virtual X display when one can be made.
+on_display() {
+  if command -v xvfb-run >/dev/null; then
+    xvfb-run -a -s "-screen 0 1280x800x24" "$@"
+  else
+    "$@"
+  fi
+}
 SUMMARY="$WORK/summary.tsv"
 printf 'bench\tfigure\tvalue\tgoal\tverdict\n' > "$SUMMARY"
 OUT_ARGS=()
@@ -68,7 +88,12 @@ for bench in "${WHICH[@]}"; do
     meter) "$UI_BUILD/bench/meter/bench_meter" --seconds "${METER_SECONDS:-10}" --summary "$SUMMARY" || status=1 ;;
     playback) "$UI_BUILD/bench/playback/bench_playback_start" --sample "$DATA/clip.asf" --summary "$SUMMARY" \
                 || status=1 ;;
-    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups, meter, playback)" >&2; exit 2 ;;
+    gui-latency) on_display "$UI_BUILD/bench/gui-latency/bench_gui_latency" --sample "$DATA/clip.asf" \
+                   --seconds "${GUI_SECONDS:-20}" --work "$WORK" --summary "$SUMMARY" || status=1 ;;
+    startup) on_display "$UI_BUILD/bench/startup/bench_startup" --summary "$SUMMARY" || status=1 ;;
+    handoff) on_display "$UI_BUILD/bench/handoff/bench_handoff" --work "$WORK" --summary "$SUMMARY" || status=1 ;;
+    *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups, meter, playback, gui-latency, startup," \
+            "handoff)" >&2; exit 2 ;;
   esac
 done
 
