@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
@@ -22,6 +23,7 @@
 
 #include "recorder/SettingsProfile.h"
 #include "tests/support/AsfFileParts.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/RecordedFiles.h"
 #include "tests/support/Samples.h"
 #include "tests/support/TempFolder.h"
@@ -252,6 +254,25 @@ TEST_F(DesktopTest, PreferencesOkSavesAndDeletedRecentListsStayDeleted) {
     EXPECT_EQ(profile_.GetString("FileMRUList\\url", "File0", ""), "");
     EXPECT_EQ(profile_.GetString("RecentUrl\\Url", "item0", ""), "");
     EXPECT_EQ(profile_.GetInt("settings", "Repeat", 0), 1);
+}
+
+// Save is offered for stream rows only; Copy to Clipboard copies any row.
+TEST_F(DesktopTest, MenuCommandsActOnTheSelectedRow) {
+    auto d = Make();
+    d->ShowMain(1, QString());
+    const struct { QString source; bool saveOffered; } rows[] = {
+        {QStringLiteral("mms://127.0.0.1/one"), true},
+        {QString::fromStdString(base_.File("local.asf")), false},
+    };
+    testsupport::WriteFileBytes(base_.File("local.asf"), {'x'});
+    for (const auto& r : rows) {
+        d->List()->SelectRow(d->List()->AddEntry(r.source, QString(), QStringLiteral("0")));
+        d->MainWindow()->PreparePopupMenu();
+        EXPECT_EQ(d->MainWindow()->action(kCmdSave)->isEnabled(), r.saveOffered) << r.source.toStdString();
+        d->MainWindow()->ExecuteCommand(kCmdCopyToClipboard);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), r.source);
+    }
+    d->MainWindow()->close();
 }
 
 }  // namespace

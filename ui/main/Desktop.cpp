@@ -8,6 +8,8 @@
 #include "app/CommandLine.h"
 #include "media/MediaRefKind.h"
 #include "recorder/SettingsProfile.h"
+#include "ui/recorder/DetectionControl.h"
+#include "ui/recorder/ExportCommands.h"
 #include "ui/associations/FileAssociations.h"
 #include "ui/main/PlayerRowAdapter.h"
 #include "ui/mainwin/CommandId.h"
@@ -45,6 +47,11 @@ Desktop::Desktop(SettingsProfile& profile, Options options, QObject* parent)
     rowPlayer_ = std::make_unique<PlayerRowAdapter>(*player_, [this] { window_->StopPlaybackChain(); });
     list_->SetPlayer(rowPlayer_.get());
     window_->SetPlayerWindow(player_.get());
+    // Both live as long as the list they work on; the detector also stops
+    // itself when a recording starts.
+    detection_ = new DetectionControl(*list_, profile, window_.get(), list_.get());
+    exporter_ = new ExportCommands(*list_, nullptr, window_.get(), list_.get());
+    connect(detection_, &DetectionControl::runningChanged, window_.get(), &RecorderWindow::SetDetectionRunning);
     ConnectPanel();
     ConnectList();
     ConnectPlayer();
@@ -99,8 +106,6 @@ void Desktop::ConnectList() {
     connect(list, &RecordList::recentListChanged, this, [this] {
         if (!list_->RecentList().isEmpty()) window_->NoteRecentSource(list_->RecentList().first());
     });
-    // Starting a recording switches the address detector off.
-    connect(list, &RecordList::recordingStarted, this, [this] { HandleDetectionAndExport(kCmdDetectStop); });
     connect(list, &RecordList::playStarted, window_.get(), &RecorderWindow::SetCurrentTitle);
     connect(list->Selection(), &QItemSelectionModel::selectionChanged, this, &Desktop::OnSelectionChanged);
     connect(list->Model(), &QAbstractItemModel::dataChanged, this, &Desktop::OnSelectionChanged);
@@ -209,8 +214,8 @@ void Desktop::OnCommand(int id) {
     }
 }
 
-void Desktop::HandleDetectionAndExport([[maybe_unused]] int id) {
-    // Address detection and the export of the selected row are not wired in yet.
+void Desktop::HandleDetectionAndExport(int id) {
+    if (!detection_->HandleCommand(id)) exporter_->HandleCommand(id);
 }
 
 void Desktop::OnPlayerNotify(int code, int value) {

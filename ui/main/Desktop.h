@@ -23,6 +23,8 @@ class RecordList;
 class RecordListWindow;
 class RecorderWindow;
 class SettingsProfile;
+class DetectionControl;
+class ExportCommands;
 class Skin;
 
 class Desktop : public QObject {
@@ -97,6 +99,8 @@ private:
     RecordListWindow* listWindow_ = nullptr;  // owned by the panel
     std::unique_ptr<PlayerWindow> player_;
     std::unique_ptr<PlayerRowAdapter> rowPlayer_;
+    DetectionControl* detection_ = nullptr;  // children of the list
+    ExportCommands* exporter_ = nullptr;
     QPointer<PreferencesDialog> preferences_;
     QPointer<QMessageBox> messageBox_;
     bool playerAlone_ = false;
