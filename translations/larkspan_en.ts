@@ -40,6 +40,7 @@
 <context>
     <name>QuestionDialogs</name>
     <message>
+        <location filename="../ui/recorder/ExportCommands.cpp" line="+83"/>
         <location filename="../ui/recorder/QuestionDialogs.cpp" line="+31"/>
         <source>%1 
 
@@ -47,7 +48,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location filename="../ui/recorder/QuestionDialogs.cpp" line="+15"/>
         <source>asf Files (*.asf)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -90,9 +91,61 @@ Try &quot;%1 --help&quot; for more information.
 </source>
         <translation type="unfinished"></translation>
     </message>
+</context>
+<context>
+    <name>larkspan::AdapterDialog</name>
     <message>
-        <location filename="../ui/main/RunDesktop.cpp" line="+27"/>
-        <source>The windows are not built yet.</source>
+        <location filename="../ui/recorder/AdapterDialog.cpp" line="+13"/>
+        <source>Select Adapter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Open capture file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>Open capture file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Capture files (*.pcap *.pcapng *.cap);;All Files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>larkspan::Desktop</name>
+    <message>
+        <location filename="../ui/main/Desktop.cpp" line="+279"/>
+        <source>Larkspan Recorder</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>larkspan::DetectionControl</name>
+    <message>
+        <location filename="../ui/recorder/DetectionControl.cpp" line="+31"/>
+        <source>Capturing needs the right to capture packets. Grant it once with: sudo setcap cap_net_raw,cap_net_admin=eip %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>larkspan::ExportCommands</name>
+    <message>
+        <location filename="../ui/recorder/ExportCommands.cpp" line="+10"/>
+        <source>Save As</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>asx Files (*.asx)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The file %1 could not be written: %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -40,6 +40,7 @@
 <context>
     <name>QuestionDialogs</name>
     <message>
+        <location filename="../ui/recorder/ExportCommands.cpp" line="+83"/>
         <location filename="../ui/recorder/QuestionDialogs.cpp" line="+31"/>
         <source>%1 
 
@@ -49,7 +50,7 @@
  파일이 이미 있습니다. 덮어쓰시겠습니까?</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location filename="../ui/recorder/QuestionDialogs.cpp" line="+15"/>
         <source>asf Files (*.asf)</source>
         <translation>asf 파일 (*.asf)</translation>
     </message>
@@ -108,10 +109,62 @@ Try &quot;%1 --help&quot; for more information.
         <translation>Larkspan Recorder가 이미 실행 중이지만 %1초 안에 응답하지 않았습니다. 이 실행은 끝나며, 실행 중인 인스턴스가 다시 응답하게 되면 요청을 받을 수도 있습니다.
 </translation>
     </message>
+</context>
+<context>
+    <name>larkspan::AdapterDialog</name>
     <message>
-        <location filename="../ui/main/RunDesktop.cpp" line="+27"/>
-        <source>The windows are not built yet.</source>
-        <translation>창이 아직 만들어지지 않았습니다.</translation>
+        <location filename="../ui/recorder/AdapterDialog.cpp" line="+13"/>
+        <source>Select Adapter</source>
+        <translation>어댑터 선택</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Open capture file...</source>
+        <translation>캡처 파일 열기...</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>Open capture file</source>
+        <translation>캡처 파일 열기</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Capture files (*.pcap *.pcapng *.cap);;All Files (*)</source>
+        <translation>캡처 파일 (*.pcap *.pcapng *.cap);;모든 파일 (*)</translation>
+    </message>
+</context>
+<context>
+    <name>larkspan::Desktop</name>
+    <message>
+        <location filename="../ui/main/Desktop.cpp" line="+279"/>
+        <source>Larkspan Recorder</source>
+        <translation>Larkspan Recorder</translation>
+    </message>
+</context>
+<context>
+    <name>larkspan::DetectionControl</name>
+    <message>
+        <location filename="../ui/recorder/DetectionControl.cpp" line="+31"/>
+        <source>Capturing needs the right to capture packets. Grant it once with: sudo setcap cap_net_raw,cap_net_admin=eip %1</source>
+        <translation>패킷을 캡처하려면 캡처 권한이 필요합니다. 다음 명령으로 한 번 권한을 주십시오: sudo setcap cap_net_raw,cap_net_admin=eip %1</translation>
+    </message>
+</context>
+<context>
+    <name>larkspan::ExportCommands</name>
+    <message>
+        <location filename="../ui/recorder/ExportCommands.cpp" line="+10"/>
+        <source>Save As</source>
+        <translation>다른 이름으로 저장</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>asx Files (*.asx)</source>
+        <translation>asx 파일 (*.asx)</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The file %1 could not be written: %2</source>
+        <translation>%1 파일을 쓸 수 없습니다: %2</translation>
     </message>
 </context>
 <context>
