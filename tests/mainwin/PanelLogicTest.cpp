@@ -11,8 +11,7 @@
 
 using namespace larkspan;
 
-TEST(PanelTexts, TitleFileNameTakesTheLastPathPartWithoutExtension)
-{
+TEST(PanelTexts, TitleFileNameTakesTheLastPathPartWithoutExtension) {
     const std::pair<const char*, const char*> cases[] = {
         {"C:\\Media\\Show.Part1.asf", "Show.Part1"},
         {"http://host/a/b.asx", "b"},
@@ -26,8 +25,7 @@ TEST(PanelTexts, TitleFileNameTakesTheLastPathPartWithoutExtension)
         EXPECT_EQ(TitleFileName(QString::fromUtf8(title)), QString::fromUtf8(shown)) << title;
 }
 
-TEST(PanelTexts, TimeDisplayTextAndGlyphs)
-{
+TEST(PanelTexts, TimeDisplayTextAndGlyphs) {
     const std::pair<int, const char*> times[] = {
         {0, "  0:00"}, {61, "  1:01"}, {3599, " 59:59"}, {59999, "999:59"}, {-5, "  0:00"}};
     for (const auto& [seconds, text] : times)
@@ -38,15 +36,13 @@ TEST(PanelTexts, TimeDisplayTextAndGlyphs)
         EXPECT_EQ(TimeGlyphPiece(QLatin1Char(character)), QString::fromUtf8(piece)) << character;
 }
 
-TEST(PanelTexts, VolumeSliderToPlayerVolume)
-{
+TEST(PanelTexts, VolumeSliderToPlayerVolume) {
     const std::pair<int, int> cases[] = {{0, -10000}, {9, -10000}, {10, -4990}, {2500, -2500}, {5000, 0}};
     for (const auto& [position, volume] : cases)
         EXPECT_EQ(PlayerVolumeForSlider(position), volume) << position;
 }
 
-TEST(WindowPlacement, DockingRules)
-{
+TEST(WindowPlacement, DockingRules) {
     const QRect player(400, 300, 366, 292); // right 766, bottom 592
     struct Case {
         QPoint dragged;
@@ -72,8 +68,7 @@ TEST(WindowPlacement, DockingRules)
     }
 }
 
-TEST(WindowPlacement, SnapsToTheWorkAreaEdges)
-{
+TEST(WindowPlacement, SnapsToTheWorkAreaEdges) {
     const QRect screen(0, 0, 1024, 768);
     const QMargins leftBar(28, 0, 0, 0);
     const std::pair<QPoint, QPoint> cases[] = {
@@ -82,8 +77,7 @@ TEST(WindowPlacement, SnapsToTheWorkAreaEdges)
         EXPECT_EQ(SnapToEdges(position, 275, kDockedStackHeight, screen, leftBar), snapped) << position.x();
 }
 
-TEST(WindowPlacement, InitialPositionFromTheSavedOne)
-{
+TEST(WindowPlacement, InitialPositionFromTheSavedOne) {
     const QRect primary(0, 0, 1024, 768);
     const QList<QRect> screens = {primary, QRect(1024, 0, 800, 600)};
     const std::pair<QPoint, QPoint> cases[] = {
@@ -94,8 +88,7 @@ TEST(WindowPlacement, InitialPositionFromTheSavedOne)
         EXPECT_EQ(InitialPanelPosition(saved, screens, primary), placed) << saved.x() << "," << saved.y();
 }
 
-TEST(RecentList, KeepsStreamsAndExistingFiles)
-{
+TEST(RecentList, KeepsStreamsAndExistingFiles) {
     QTemporaryDir dir;
     const std::string existing = dir.filePath(QStringLiteral("clip.asf")).toStdString();
     std::ofstream(existing) << "x";
@@ -107,8 +100,7 @@ TEST(RecentList, KeepsStreamsAndExistingFiles)
         EXPECT_EQ(RecentList::KeepsEntry(entry), kept) << entry;
 }
 
-TEST(RecentList, TwentyOfTwentyFiveSurviveARestart)
-{
+TEST(RecentList, TwentyOfTwentyFiveSurviveARestart) {
     MemoryProfile profile;
     RecentList list;
     for (int i = 0; i < 25; ++i)
@@ -130,8 +122,7 @@ TEST(RecentList, TwentyOfTwentyFiveSurviveARestart)
     EXPECT_EQ(reloaded.Entries(), std::vector<std::string>{"mms://host/only"});
 }
 
-TEST(RecentList, LoadStopsAtTheFirstEmptyValue)
-{
+TEST(RecentList, LoadStopsAtTheFirstEmptyValue) {
     MemoryProfile profile;
     profile.WriteString(RecentList::kSection, "File0", "mms://a/1");
     profile.WriteString(RecentList::kSection, "File1", "ftp://dropped");

@@ -21,8 +21,7 @@ namespace {
 
 class RecorderWindowTest : public ::testing::Test {
 protected:
-    RecorderWindow& Window()
-    {
+    RecorderWindow& Window() {
         if (!window)
             window = std::make_unique<RecorderWindow>(skin, profile);
         return *window;
@@ -33,10 +32,9 @@ protected:
     std::unique_ptr<RecorderWindow> window;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(RecorderWindowTest, ControlsSitAtTheirPlaces)
-{
+TEST_F(RecorderWindowTest, ControlsSitAtTheirPlaces) {
     struct Row {
         int id;
         QRect geometry;
@@ -70,8 +68,7 @@ TEST_F(RecorderWindowTest, ControlsSitAtTheirPlaces)
     }
 }
 
-TEST_F(RecorderWindowTest, ProfileValuesAreReadAtCreationAndWrittenOnClose)
-{
+TEST_F(RecorderWindowTest, ProfileValuesAreReadAtCreationAndWrittenOnClose) {
     profile.WriteInt("Settings", "xPos", 120);
     profile.WriteInt("Settings", "yPos", 60);
     profile.WriteInt("Options", "OnTopControl", 1);
@@ -97,8 +94,7 @@ TEST_F(RecorderWindowTest, ProfileValuesAreReadAtCreationAndWrittenOnClose)
     EXPECT_EQ(profile.GetString("FileMRUList\\url", "File0", ""), "mms://host/a&b");
 }
 
-TEST_F(RecorderWindowTest, SeekClickSeeksAndOnlyADragSetsTheDraggingState)
-{
+TEST_F(RecorderWindowTest, SeekClickSeeksAndOnlyADragSetsTheDraggingState) {
     RecorderWindow& w = Window();
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -125,8 +121,7 @@ TEST_F(RecorderWindowTest, SeekClickSeeksAndOnlyADragSetsTheDraggingState)
     EXPECT_EQ(seeks.takeFirst().at(0).toDouble(), 114.0);
 }
 
-TEST_F(RecorderWindowTest, PlayerStateSetsTheTransportButtons)
-{
+TEST_F(RecorderWindowTest, PlayerStateSetsTheTransportButtons) {
     const std::tuple<int, bool, bool, bool> cases[] = {
         {kPlayerStopped, true, false, false}, {kPlayerPaused, true, false, true}, {kPlayerPlaying, false, true, true}};
     for (const auto& [state, play, pause, stop] : cases) {
@@ -138,8 +133,7 @@ TEST_F(RecorderWindowTest, PlayerStateSetsTheTransportButtons)
     }
 }
 
-TEST_F(RecorderWindowTest, MenuGraying)
-{
+TEST_F(RecorderWindowTest, MenuGraying) {
     struct Case {
         bool record;
         bool detecting;
@@ -165,8 +159,7 @@ TEST_F(RecorderWindowTest, MenuGraying)
     }
 }
 
-TEST_F(RecorderWindowTest, RecentFilesMenu)
-{
+TEST_F(RecorderWindowTest, RecentFilesMenu) {
     for (int i = 11; i >= 0; --i)
         Window().NoteRecentSource(QStringLiteral("mms://host/%1&x").arg(i));
     QMenu* popup = Window().PreparePopupMenu();
@@ -187,8 +180,7 @@ TEST_F(RecorderWindowTest, RecentFilesMenu)
     EXPECT_EQ(chosen.at(0).at(0).toString(), QStringLiteral("mms://host/10&x"));
 }
 
-TEST_F(RecorderWindowTest, UrlDialogKeepsThirtyAndReportsRecord)
-{
+TEST_F(RecorderWindowTest, UrlDialogKeepsThirtyAndReportsRecord) {
     for (int i = 0; i < 30; ++i)
         profile.WriteString(UrlOpenDialog::kSection, "item" + std::to_string(i), "mms://old/" + std::to_string(i));
     UrlOpenDialog dialog(profile);

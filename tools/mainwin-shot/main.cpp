@@ -17,8 +17,7 @@
 
 using namespace larkspan;
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: mainwin-shot FILE.png\n");

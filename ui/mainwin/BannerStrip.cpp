@@ -8,16 +8,14 @@
 namespace larkspan {
 
 BannerStrip::BannerStrip(Skin& skin, QWidget* panel)
-    : QWidget(panel, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus), m_skin(skin)
-{
+    : QWidget(panel, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus), skin_(skin) {
     setFixedSize(kPanelWidth, kBannerHeight);
-    connect(&m_skin, &Skin::changed, this, qOverload<>(&QWidget::update));
+    connect(&skin_, &Skin::changed, this, qOverload<>(&QWidget::update));
 }
 
-void BannerStrip::paintEvent(QPaintEvent*)
-{
+void BannerStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    m_skin.draw(painter, QPoint(0, 0), QStringLiteral("banner.full"));
+    skin_.draw(painter, QPoint(0, 0), QStringLiteral("banner.full"));
 }
 
-} // namespace larkspan
+}  // namespace larkspan

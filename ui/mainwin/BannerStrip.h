@@ -20,7 +20,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    Skin& m_skin;
+    Skin& skin_;
 };
 
-} // namespace larkspan
+}  // namespace larkspan

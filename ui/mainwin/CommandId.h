@@ -67,4 +67,4 @@ enum PlayerNotifyCode : int {
 // The player's states as the notifications carry them.
 enum PlayerStateValue : int { kPlayerStopped = 0, kPlayerPaused = 1, kPlayerPlaying = 2 };
 
-} // namespace larkspan
+}  // namespace larkspan

@@ -8,8 +8,7 @@
 
 namespace larkspan {
 
-QStringList MediaFileFilters()
-{
+QStringList MediaFileFilters() {
     // Each entry: the translatable description and the patterns the dialog filters by.
     static const char* const kFilters[][2] = {
         {QT_TRANSLATE_NOOP("MediaFileDialog", "Media Files"),
@@ -25,8 +24,7 @@ QStringList MediaFileFilters()
     return filters;
 }
 
-QFileDialog* CreateMediaFileDialog(QWidget* parent, SettingsProfile& profile, bool multiple)
-{
+QFileDialog* CreateMediaFileDialog(QWidget* parent, SettingsProfile& profile, bool multiple) {
     auto* dialog = new QFileDialog(parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -42,10 +40,9 @@ QFileDialog* CreateMediaFileDialog(QWidget* parent, SettingsProfile& profile, bo
     return dialog;
 }
 
-void RememberChosenFiles(SettingsProfile& profile, const QStringList& files)
-{
+void RememberChosenFiles(SettingsProfile& profile, const QStringList& files) {
     if (!files.isEmpty())
         profile.WriteString(kLastFileSection, kLastFileKey, files.last().toStdString());
 }
 
-} // namespace larkspan
+}  // namespace larkspan

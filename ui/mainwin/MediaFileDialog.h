@@ -26,4 +26,4 @@ QFileDialog* CreateMediaFileDialog(QWidget* parent, SettingsProfile& profile, bo
 // Stores the last of the chosen files for the next dialog.
 void RememberChosenFiles(SettingsProfile& profile, const QStringList& files);
 
-} // namespace larkspan
+}  // namespace larkspan

@@ -4,8 +4,7 @@
 
 namespace larkspan {
 
-QString TitleFileName(const QString& title)
-{
+QString TitleFileName(const QString& title) {
     qsizetype slash = title.lastIndexOf(QLatin1Char('\\'));
     if (slash < 0)
         slash = title.lastIndexOf(QLatin1Char('/'));
@@ -16,14 +15,12 @@ QString TitleFileName(const QString& title)
     return name;
 }
 
-QString TimeDisplayText(int seconds)
-{
+QString TimeDisplayText(int seconds) {
     const int shown = std::max(0, seconds);
     return QString::asprintf("%3d:%02d", shown / 60, shown % 60);
 }
 
-QString TimeGlyphPiece(QChar character)
-{
+QString TimeGlyphPiece(QChar character) {
     static const QString kPrefix = QStringLiteral("time-digits.");
     if (character >= QLatin1Char('0') && character <= QLatin1Char('9'))
         return kPrefix + character;
@@ -32,8 +29,7 @@ QString TimeGlyphPiece(QChar character)
     return kPrefix + QStringLiteral("blank");
 }
 
-QString RecentMenuText(int index, const QString& entry)
-{
+QString RecentMenuText(int index, const QString& entry) {
     QString shown = entry;
     shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
     if (index < 10)
@@ -41,12 +37,11 @@ QString RecentMenuText(int index, const QString& entry)
     return shown;
 }
 
-int PlayerVolumeForSlider(int position)
-{
+int PlayerVolumeForSlider(int position) {
     const int volume = position - kVolumeSliderMax;
     if (volume < -4990)
         return kVolumeSilence;
     return std::min(volume, 0);
 }
 
-} // namespace larkspan
+}  // namespace larkspan

@@ -35,4 +35,4 @@ constexpr int kVolumeSliderMax = 5000;
 constexpr int kVolumeSilence = -10000;
 int PlayerVolumeForSlider(int position);
 
-} // namespace larkspan
+}  // namespace larkspan

@@ -33,14 +33,14 @@ public:
     // Removes every copy of `source` and puts it first; an empty source
     // changes nothing. The list never grows beyond kMenuCount.
     void MoveToFront(const std::string& source);
-    void Clear() { m_entries.clear(); }
+    void Clear() { entries_.clear(); }
 
-    const std::vector<std::string>& Entries() const { return m_entries; }
+    const std::vector<std::string>& Entries() const { return entries_; }
     // The entry at `index`, or an empty text beyond the end.
     std::string At(int index) const;
 
 private:
-    std::vector<std::string> m_entries;
+    std::vector<std::string> entries_;
 };
 
-} // namespace larkspan
+}  // namespace larkspan

@@ -25,48 +25,47 @@ constexpr WebPage kWebPages[] = {
     {kCmdHelp, "https://larkspan.example/introduction"},
 };
 
-} // namespace
+}  // namespace
 
 RecorderCommands::RecorderCommands(QWidget* owner)
-    : QObject(owner), m_owner(owner), m_popup(new QMenu(owner)), m_recent(new QMenu(tr("&Recent Files"), owner))
-{
-    Add(m_popup, kCmdOpen, tr("Open(&O)..."))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    Add(m_popup, kCmdUrlOpen, tr("&URL Open"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-    Add(m_popup, kCmdOpenOrmo, tr("Open Ormo"))->setVisible(false);
-    m_popup->addSeparator();
-    QMenu* detect = m_popup->addMenu(tr("URL Auto Detect(&H)"));
+    : QObject(owner), owner_(owner), popup_(new QMenu(owner)), recent_(new QMenu(tr("&Recent Files"), owner)) {
+    Add(popup_, kCmdOpen, tr("Open(&O)..."))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Add(popup_, kCmdUrlOpen, tr("&URL Open"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    Add(popup_, kCmdOpenOrmo, tr("Open Ormo"))->setVisible(false);
+    popup_->addSeparator();
+    QMenu* detect = popup_->addMenu(tr("URL Auto Detect(&H)"));
     Add(detect, kCmdDetectStart, tr("Start(&S)"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     Add(detect, kCmdDetectStop, tr("Stop(&T)"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
     // Picking another program's window has no meaning here.
-    QAction* viewSource = Add(m_popup, kCmdViewSource, tr("View Source"));
+    QAction* viewSource = Add(popup_, kCmdViewSource, tr("View Source"));
     viewSource->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     viewSource->setVisible(false);
-    m_popup->addSeparator();
-    QMenu* play = m_popup->addMenu(tr("Play Control"));
+    popup_->addSeparator();
+    QMenu* play = popup_->addMenu(tr("Play Control"));
     Add(play, kCmdPlay, tr("Play"));
     Add(play, kCmdPause, tr("Pause"));
     Add(play, kCmdStop, tr("Stop"));
-    QMenu* record = m_popup->addMenu(tr("Record Control"));
+    QMenu* record = popup_->addMenu(tr("Record Control"));
     Add(record, kCmdRecord, tr("Record"));
     Add(record, kCmdRecordCancel, tr("Stop"));
-    Add(m_popup, kCmdRepeat, tr("Repeat"))->setCheckable(true);
-    m_popup->addMenu(m_recent);
-    m_popup->addSeparator();
-    Add(m_popup, kCmdCopyToClipboard, tr("Copy to Clipboard(&C)"));
-    Add(m_popup, kCmdSave, tr("Save"));
-    Add(m_popup, kCmdSaveAs, tr("Save As..."));
-    m_popup->addSeparator();
-    Add(m_popup, kCmdHomePage, tr("Brellow HomePage"));
-    Add(m_popup, kCmdTvData, tr("TV Data"));
-    Add(m_popup, kCmdMusicData, tr("Music Data"));
-    Add(m_popup, kCmdPembryData, tr("Pembry Data"));
-    m_popup->addSeparator();
-    Add(m_popup, kCmdPreferences, tr("&Preferences"));
-    Add(m_popup, kCmdHelp, tr("Help"));
-    Add(m_popup, kCmdAbout, tr("About(&A)"));
-    m_popup->addSeparator();
-    Add(m_popup, kCmdExit, tr("Exit(&X)"));
-    for (QAction* action : std::as_const(m_actions)) {
+    Add(popup_, kCmdRepeat, tr("Repeat"))->setCheckable(true);
+    popup_->addMenu(recent_);
+    popup_->addSeparator();
+    Add(popup_, kCmdCopyToClipboard, tr("Copy to Clipboard(&C)"));
+    Add(popup_, kCmdSave, tr("Save"));
+    Add(popup_, kCmdSaveAs, tr("Save As..."));
+    popup_->addSeparator();
+    Add(popup_, kCmdHomePage, tr("Brellow HomePage"));
+    Add(popup_, kCmdTvData, tr("TV Data"));
+    Add(popup_, kCmdMusicData, tr("Music Data"));
+    Add(popup_, kCmdPembryData, tr("Pembry Data"));
+    popup_->addSeparator();
+    Add(popup_, kCmdPreferences, tr("&Preferences"));
+    Add(popup_, kCmdHelp, tr("Help"));
+    Add(popup_, kCmdAbout, tr("About(&A)"));
+    popup_->addSeparator();
+    Add(popup_, kCmdExit, tr("Exit(&X)"));
+    for (QAction* action : std::as_const(actions_)) {
         if (!action->shortcut().isEmpty() && action->isVisible())
             owner->addAction(action);
     }
@@ -74,43 +73,39 @@ RecorderCommands::RecorderCommands(QWidget* owner)
 
 RecorderCommands::~RecorderCommands() = default;
 
-QAction* RecorderCommands::Add(QMenu* menu, int id, const QString& text)
-{
+QAction* RecorderCommands::Add(QMenu* menu, int id, const QString& text) {
     QAction* action = menu->addAction(text);
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { emit triggered(id); });
-    m_actions.insert(id, action);
+    actions_.insert(id, action);
     return action;
 }
 
-void RecorderCommands::SetRecentEntries(const std::vector<std::string>& entries)
-{
-    m_recent->clear();
+void RecorderCommands::SetRecentEntries(const std::vector<std::string>& entries) {
+    recent_->clear();
     const int count = std::min<int>(static_cast<int>(entries.size()), kCmdRecentLast - kCmdRecentFirst + 1);
     for (int i = 0; i < count && !entries[i].empty(); ++i) {
         const int id = kCmdRecentFirst + i;
-        QAction* action = m_recent->addAction(RecentMenuText(i, QString::fromStdString(entries[i])));
+        QAction* action = recent_->addAction(RecentMenuText(i, QString::fromStdString(entries[i])));
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { emit triggered(id); });
     }
 }
 
-void RecorderCommands::ApplyMenuState(const MenuState& state)
-{
-    m_actions[kCmdPlay]->setEnabled(state.play);
-    m_actions[kCmdPause]->setEnabled(state.pause);
-    m_actions[kCmdStop]->setEnabled(state.stop);
-    m_actions[kCmdRecord]->setEnabled(state.record);
-    m_actions[kCmdRecordCancel]->setEnabled(state.recordCancel);
-    m_actions[kCmdDetectStart]->setEnabled(!state.detecting);
+void RecorderCommands::ApplyMenuState(const MenuState& state) {
+    actions_[kCmdPlay]->setEnabled(state.play);
+    actions_[kCmdPause]->setEnabled(state.pause);
+    actions_[kCmdStop]->setEnabled(state.stop);
+    actions_[kCmdRecord]->setEnabled(state.record);
+    actions_[kCmdRecordCancel]->setEnabled(state.recordCancel);
+    actions_[kCmdDetectStart]->setEnabled(!state.detecting);
     const bool remoteRow = state.hasSelection && !state.selectionIsLocal;
-    m_actions[kCmdSave]->setEnabled(remoteRow);
-    m_actions[kCmdSaveAs]->setEnabled(remoteRow);
-    m_actions[kCmdCopyToClipboard]->setEnabled(state.hasSelection);
+    actions_[kCmdSave]->setEnabled(remoteRow);
+    actions_[kCmdSaveAs]->setEnabled(remoteRow);
+    actions_[kCmdCopyToClipboard]->setEnabled(state.hasSelection);
 }
 
-QUrl RecorderCommands::WebPageFor(int id)
-{
+QUrl RecorderCommands::WebPageFor(int id) {
     for (const WebPage& page : kWebPages) {
         if (page.id == id)
             return QUrl(QString::fromLatin1(page.url));
@@ -118,4 +113,4 @@ QUrl RecorderCommands::WebPageFor(int id)
     return {};
 }
 
-} // namespace larkspan
+}  // namespace larkspan

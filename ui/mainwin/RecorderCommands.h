@@ -42,9 +42,9 @@ public:
     ~RecorderCommands() override;
 
     // The action of a menu command, or nullptr.
-    QAction* action(int id) const { return m_actions.value(id); }
-    QMenu* popupMenu() const { return m_popup; }
-    QMenu* recentMenu() const { return m_recent; }
+    QAction* action(int id) const { return actions_.value(id); }
+    QMenu* popupMenu() const { return popup_; }
+    QMenu* recentMenu() const { return recent_; }
 
     // Rebuilds the recent-files submenu: entry i has id kCmdRecentFirst + i;
     // an empty entry ends it.
@@ -63,10 +63,10 @@ signals:
 private:
     QAction* Add(QMenu* menu, int id, const QString& text);
 
-    QWidget* m_owner;
-    QMenu* m_popup;
-    QMenu* m_recent;
-    QHash<int, QAction*> m_actions;
+    QWidget* owner_;
+    QMenu* popup_;
+    QMenu* recent_;
+    QHash<int, QAction*> actions_;
 };
 
-} // namespace larkspan
+}  // namespace larkspan

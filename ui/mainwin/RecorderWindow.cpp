@@ -65,8 +65,7 @@ constexpr int kPlaybackChainInterval = 1000;
 
 // Commands whose work is done by the record list, the player, the detector
 // or the preferences dialog.
-bool IsForwarded(int id)
-{
+bool IsForwarded(int id) {
     switch (id) {
     case kCmdPlay:
     case kCmdPause:
@@ -86,8 +85,7 @@ bool IsForwarded(int id)
 
 // Dropped addresses the recorder can take: local files as paths, stream URLs
 // as their text (as typed, when they came as text).
-QString DroppedSource(const QUrl& url, const QString& text)
-{
+QString DroppedSource(const QUrl& url, const QString& text) {
     if (url.isLocalFile())
         return url.toLocalFile();
     static const QStringList kSchemes = {QStringLiteral("http"), QStringLiteral("mms"), QStringLiteral("mmst"),
@@ -97,11 +95,10 @@ QString DroppedSource(const QUrl& url, const QString& text)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 RecorderWindow::RecorderWindow(Skin& skin, SettingsProfile& profile, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_skin(skin), m_profile(profile)
-{
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), skin_(skin), profile_(profile) {
     setWindowTitle(QStringLiteral("LarkspanRecorder"));
     setFixedSize(kPanelWidth, kPanelHeight);
     setAcceptDrops(true);
@@ -117,145 +114,135 @@ RecorderWindow::RecorderWindow(Skin& skin, SettingsProfile& profile, QWidget* pa
     const QPoint saved(profile.GetInt(kPositionSection, "xPos", 0), profile.GetInt(kPositionSection, "yPos", 0));
     move(InitialPanelPosition(saved, screens, primary));
 
-    m_settings.Load(profile);
-    m_recent.Load(profile);
-    m_commands = new RecorderCommands(this);
-    connect(m_commands, &RecorderCommands::triggered, this, &RecorderWindow::ExecuteCommand);
-    connect(m_commands->popupMenu(), &QMenu::aboutToShow, this, [this] { PreparePopupMenu(); });
+    settings_.Load(profile);
+    recent_.Load(profile);
+    commands_ = new RecorderCommands(this);
+    connect(commands_, &RecorderCommands::triggered, this, &RecorderWindow::ExecuteCommand);
+    connect(commands_->popupMenu(), &QMenu::aboutToShow, this, [this] { PreparePopupMenu(); });
     CreateControls();
-    m_volume->setValue(profile.GetInt(RecorderSettings::kSection, "Volume", kVolumeSliderMax));
-    m_balance->setValue(profile.GetInt(RecorderSettings::kSection, "Balance", 100));
+    volume_->setValue(profile.GetInt(RecorderSettings::kSection, "Volume", kVolumeSliderMax));
+    balance_->setValue(profile.GetInt(RecorderSettings::kSection, "Balance", 100));
 
-    m_banner = new BannerStrip(skin, this);
-    m_chainTimer.setInterval(kPlaybackChainInterval);
-    connect(&m_chainTimer, &QTimer::timeout, this, &RecorderWindow::playbackChainTick);
+    banner_ = new BannerStrip(skin, this);
+    chainTimer_.setInterval(kPlaybackChainInterval);
+    connect(&chainTimer_, &QTimer::timeout, this, &RecorderWindow::playbackChainTick);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         // Coming back to the program brings the player up, then the panel.
-        if (state == Qt::ApplicationActive && m_player && m_player->isVisible()) {
-            m_player->raise();
+        if (state == Qt::ApplicationActive && player_ && player_->isVisible()) {
+            player_->raise();
             raise();
         }
     });
-    connect(&m_skin, &Skin::changed, this, qOverload<>(&QWidget::update));
+    connect(&skin_, &Skin::changed, this, qOverload<>(&QWidget::update));
 }
 
-RecorderWindow::~RecorderWindow()
-{
-    if (!m_profileSaved)
+RecorderWindow::~RecorderWindow() {
+    if (!profileSaved_)
         SaveProfileValues();
 }
 
-void RecorderWindow::CreateControls()
-{
+void RecorderWindow::CreateControls() {
     for (const ButtonPlace& place : kButtons) {
-        auto* button = new SkinButton(m_skin, QLatin1String(place.sheet), SkinButton::Kind::Plain, this);
+        auto* button = new SkinButton(skin_, QLatin1String(place.sheet), SkinButton::Kind::Plain, this);
         button->move(place.x, place.y);
         button->setEnabled(place.enabled);
         if (place.toolTip)
             button->setToolTip(tr(place.toolTip));
         const int id = place.id;
         connect(button, &SkinButton::clicked, this, [this, id] { ExecuteCommand(id); });
-        m_controls.insert(id, button);
+        controls_.insert(id, button);
     }
-    m_repeatButton = new SkinButton(m_skin, QStringLiteral("button-repeat"), SkinButton::Kind::Latching, this);
-    m_repeatButton->move(236, 90);
-    m_repeatButton->setLatched(m_settings.repeat != 0);
-    connect(m_repeatButton, &SkinButton::clicked, this, [this] { ExecuteCommand(kCmdRepeat); });
-    m_controls.insert(kCmdRepeat, m_repeatButton);
+    repeatButton_ = new SkinButton(skin_, QStringLiteral("button-repeat"), SkinButton::Kind::Latching, this);
+    repeatButton_->move(236, 90);
+    repeatButton_->setLatched(settings_.repeat != 0);
+    connect(repeatButton_, &SkinButton::clicked, this, [this] { ExecuteCommand(kCmdRepeat); });
+    controls_.insert(kCmdRepeat, repeatButton_);
 
-    m_seek = new SkinSlider(m_skin, SkinSlider::Kind::Position, this);
-    m_seek->setGeometry(16, 72, 243, 6);
-    m_seek->setRange(0, 0);
-    connect(m_seek, &SkinSlider::changed, this, &RecorderWindow::OnSeekSlider);
-    m_volume = new SkinSlider(m_skin, SkinSlider::Kind::Level, this);
-    m_volume->setGeometry(110, 53, 82, 14);
-    m_volume->setRange(0, kVolumeSliderMax);
-    connect(m_volume, &SkinSlider::changed, this, [this] { emit volumeChanged(playerVolume()); });
-    m_balance = new SkinSlider(m_skin, SkinSlider::Kind::Balance, this);
-    m_balance->setGeometry(202, 53, 54, 14);
-    m_balance->setRange(0, 200);
-    connect(m_balance, &SkinSlider::changed, this, [this](int, int value) { emit balanceChanged(value); });
-    m_controls.insert(kCtlSeekSlider, m_seek);
-    m_controls.insert(kCtlVolumeSlider, m_volume);
-    m_controls.insert(kCtlBalanceSlider, m_balance);
+    seek_ = new SkinSlider(skin_, SkinSlider::Kind::Position, this);
+    seek_->setGeometry(16, 72, 243, 6);
+    seek_->setRange(0, 0);
+    connect(seek_, &SkinSlider::changed, this, &RecorderWindow::OnSeekSlider);
+    volume_ = new SkinSlider(skin_, SkinSlider::Kind::Level, this);
+    volume_->setGeometry(110, 53, 82, 14);
+    volume_->setRange(0, kVolumeSliderMax);
+    connect(volume_, &SkinSlider::changed, this, [this] { emit volumeChanged(playerVolume()); });
+    balance_ = new SkinSlider(skin_, SkinSlider::Kind::Balance, this);
+    balance_->setGeometry(202, 53, 54, 14);
+    balance_->setRange(0, 200);
+    connect(balance_, &SkinSlider::changed, this, [this](int, int value) { emit balanceChanged(value); });
+    controls_.insert(kCtlSeekSlider, seek_);
+    controls_.insert(kCtlVolumeSlider, volume_);
+    controls_.insert(kCtlBalanceSlider, balance_);
 
-    auto* meter = new SpectrumMeter(m_skin, this);
+    auto* meter = new SpectrumMeter(skin_, this);
     meter->move(24, 41);
     meter->normalSpeed();
-    m_controls.insert(kCtlSpectrum, meter);
+    controls_.insert(kCtlSpectrum, meter);
 }
 
-QAction* RecorderWindow::action(int id) const { return m_commands->action(id); }
+QAction* RecorderWindow::action(int id) const { return commands_->action(id); }
 
-QString RecorderWindow::shownTitle() const { return TitleFileName(m_title); }
+QString RecorderWindow::shownTitle() const { return TitleFileName(title_); }
 
-QString RecorderWindow::timeText() const { return TimeDisplayText(m_timeSeconds); }
+QString RecorderWindow::timeText() const { return TimeDisplayText(timeSeconds_); }
 
-int RecorderWindow::playerVolume() const { return PlayerVolumeForSlider(m_volume->value()); }
+int RecorderWindow::playerVolume() const { return PlayerVolumeForSlider(volume_->value()); }
 
-void RecorderWindow::SetPlayerWindow(QWidget* player) { m_player = player; }
+void RecorderWindow::SetPlayerWindow(QWidget* player) { player_ = player; }
 
-void RecorderWindow::SetCurrentTitle(const QString& media)
-{
-    m_title = media;
+void RecorderWindow::SetCurrentTitle(const QString& media) {
+    title_ = media;
     update(kTitleRect);
 }
 
-void RecorderWindow::SetTimeSeconds(int seconds)
-{
-    m_timeSeconds = seconds;
+void RecorderWindow::SetTimeSeconds(int seconds) {
+    timeSeconds_ = seconds;
     update(QRect(kTimeDisplayLeft, kTimeDisplayTop, kTimeGlyphAdvance * 8, 13));
 }
 
-void RecorderWindow::SetButtonEnabled(int id, bool enabled)
-{
-    if (QWidget* button = m_controls.value(id))
+void RecorderWindow::SetButtonEnabled(int id, bool enabled) {
+    if (QWidget* button = controls_.value(id))
         button->setEnabled(enabled);
     ApplyMenuState();
 }
 
-void RecorderWindow::SetDetectionRunning(bool running)
-{
-    m_detecting = running;
+void RecorderWindow::SetDetectionRunning(bool running) {
+    detecting_ = running;
     ApplyMenuState();
 }
 
-void RecorderWindow::SetSelectedSource(const QString& source, bool isLocal)
-{
-    m_hasSelection = !source.isEmpty();
-    m_selectionIsLocal = isLocal;
+void RecorderWindow::SetSelectedSource(const QString& source, bool isLocal) {
+    hasSelection_ = !source.isEmpty();
+    selectionIsLocal_ = isLocal;
     ApplyMenuState();
 }
 
-void RecorderWindow::NoteRecentSource(const QString& source) { m_recent.MoveToFront(source.toStdString()); }
+void RecorderWindow::NoteRecentSource(const QString& source) { recent_.MoveToFront(source.toStdString()); }
 
-void RecorderWindow::ReloadRecentList() { m_recent.Load(m_profile); }
+void RecorderWindow::ReloadRecentList() { recent_.Load(profile_); }
 
-void RecorderWindow::StopPlaybackChain() { m_chainTimer.stop(); }
+void RecorderWindow::StopPlaybackChain() { chainTimer_.stop(); }
 
-void RecorderWindow::ApplyMenuState()
-{
-    auto enabled = [this](int id) { return m_controls.value(id)->isEnabled(); };
-    m_commands->ApplyMenuState({enabled(kCmdPlay), enabled(kCmdPause), enabled(kCmdStop), enabled(kCmdRecord),
-                                enabled(kCmdRecordCancel), m_detecting, m_hasSelection, m_selectionIsLocal});
+void RecorderWindow::ApplyMenuState() {
+    auto enabled = [this](int id) { return controls_.value(id)->isEnabled(); };
+    commands_->ApplyMenuState({enabled(kCmdPlay), enabled(kCmdPause), enabled(kCmdStop), enabled(kCmdRecord),
+                                enabled(kCmdRecordCancel), detecting_, hasSelection_, selectionIsLocal_});
 }
 
-QMenu* RecorderWindow::PreparePopupMenu()
-{
-    m_commands->SetRecentEntries(m_recent.Entries());
-    action(kCmdRepeat)->setChecked(m_settings.repeat != 0);
+QMenu* RecorderWindow::PreparePopupMenu() {
+    commands_->SetRecentEntries(recent_.Entries());
+    action(kCmdRepeat)->setChecked(settings_.repeat != 0);
     ApplyMenuState();
-    return m_commands->popupMenu();
+    return commands_->popupMenu();
 }
 
-void RecorderWindow::ExecuteCommand(int id)
-{
+void RecorderWindow::ExecuteCommand(int id) {
     if (IsForwarded(id)) {
         emit commandTriggered(id);
         return;
     }
     if (id >= kCmdRecentFirst && id <= kCmdRecentLast) {
-        const std::string entry = m_recent.At(id - kCmdRecentFirst);
+        const std::string entry = recent_.At(id - kCmdRecentFirst);
         if (!entry.empty())
             emit recentChosen(QString::fromStdString(entry));
         return;
@@ -273,7 +260,7 @@ void RecorderWindow::ExecuteCommand(int id)
         ShowUrlDialog();
         break;
     case kCmdStop:
-        m_chainTimer.stop();
+        chainTimer_.stop();
         emit commandTriggered(id);
         break;
     case kCmdRepeat:
@@ -298,33 +285,30 @@ void RecorderWindow::ExecuteCommand(int id)
     }
 }
 
-void RecorderWindow::ToggleRepeat()
-{
-    m_settings.repeat = m_settings.repeat ? 0 : 1;
-    m_repeatButton->setLatched(m_settings.repeat != 0);
-    action(kCmdRepeat)->setChecked(m_settings.repeat != 0);
-    emit repeatChanged(m_settings.repeat != 0);
+void RecorderWindow::ToggleRepeat() {
+    settings_.repeat = settings_.repeat ? 0 : 1;
+    repeatButton_->setLatched(settings_.repeat != 0);
+    action(kCmdRepeat)->setChecked(settings_.repeat != 0);
+    emit repeatChanged(settings_.repeat != 0);
 }
 
-void RecorderWindow::ShowOpenDialog()
-{
-    QFileDialog* dialog = CreateMediaFileDialog(this, m_profile, true);
+void RecorderWindow::ShowOpenDialog() {
+    QFileDialog* dialog = CreateMediaFileDialog(this, profile_, true);
     connect(dialog, &QFileDialog::filesSelected, this, [this](const QStringList& files) {
         QStringList existing;
         for (const QString& file : files) {
             if (QFileInfo::exists(file))
                 existing.append(file);
         }
-        RememberChosenFiles(m_profile, files);
+        RememberChosenFiles(profile_, files);
         if (!existing.isEmpty())
             emit openSources(existing, true);
     });
     dialog->open();
 }
 
-void RecorderWindow::ShowUrlDialog()
-{
-    auto* dialog = new UrlOpenDialog(m_profile, this);
+void RecorderWindow::ShowUrlDialog() {
+    auto* dialog = new UrlOpenDialog(profile_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
         const QString text = dialog->text();
@@ -334,8 +318,7 @@ void RecorderWindow::ShowUrlDialog()
     dialog->open();
 }
 
-void RecorderWindow::ShowAbout()
-{
+void RecorderWindow::ShowAbout() {
     auto* box = new QMessageBox(QMessageBox::Information, tr("About Larkspan Recorder"),
                                 tr("Larkspan Recorder %1\nRecords and plays Windows Media streams.")
                                     .arg(QStringLiteral("0.1.0")),
@@ -344,15 +327,14 @@ void RecorderWindow::ShowAbout()
     box->open();
 }
 
-void RecorderWindow::OnSeekSlider(int change, int value)
-{
+void RecorderWindow::OnSeekSlider(int change, int value) {
     switch (change) {
     case SkinSlider::Dragging:
-        m_seekDragging = true;
+        seekDragging_ = true;
         SetTimeSeconds(value);
         break;
     case SkinSlider::DragEnded:
-        m_seekDragging = false;
+        seekDragging_ = false;
         emit seekRequested(value);
         break;
     default:
@@ -363,8 +345,7 @@ void RecorderWindow::OnSeekSlider(int change, int value)
     }
 }
 
-void RecorderWindow::OnPlayerNotify(int code, int value, double duration, double position)
-{
+void RecorderWindow::OnPlayerNotify(int code, int value, double duration, double position) {
     switch (code) {
     case kNotifyStateChanged:
         SetButtonEnabled(kCmdPlay, value == kPlayerStopped || value == kPlayerPaused);
@@ -373,35 +354,34 @@ void RecorderWindow::OnPlayerNotify(int code, int value, double duration, double
         break;
     case kNotifyMediaOpened:
         SetTimeSeconds(0);
-        m_seek->setRange(0, static_cast<int>(duration));
-        m_seek->setValue(0);
-        m_chainTimer.start();
+        seek_->setRange(0, static_cast<int>(duration));
+        seek_->setValue(0);
+        chainTimer_.start();
         break;
     case kNotifyOpenFailed:
-        m_chainTimer.start();
+        chainTimer_.start();
         OnPlayerNotify(kNotifyStateChanged, kPlayerStopped, duration, position);
         break;
     case kNotifyTick:
-        if (!m_seekDragging) {
-            m_seek->setValue(static_cast<int>(position));
+        if (!seekDragging_) {
+            seek_->setValue(static_cast<int>(position));
             SetTimeSeconds(static_cast<int>(position));
         }
         break;
     case kNotifyDocking:
-        m_dockValue = value;
-        if (m_player)
-            m_playerOffset = m_player->pos() - pos();
+        dockValue_ = value;
+        if (player_)
+            playerOffset_ = player_->pos() - pos();
         break;
     default:
         break;
     }
 }
 
-void RecorderWindow::paintEvent(QPaintEvent*)
-{
+void RecorderWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    m_skin.draw(painter, QPoint(0, 0), QStringLiteral("main-background.full"));
-    m_skin.draw(painter, kTitleRect.topLeft(), QStringLiteral("title-area.full"));
+    skin_.draw(painter, QPoint(0, 0), QStringLiteral("main-background.full"));
+    skin_.draw(painter, kTitleRect.topLeft(), QStringLiteral("title-area.full"));
     QFont font(QStringList{QStringLiteral("MS Sans Serif"), QStringLiteral("Sans Serif")});
     font.setPixelSize(12);
     painter.setFont(font);
@@ -410,18 +390,16 @@ void RecorderWindow::paintEvent(QPaintEvent*)
     painter.drawText(kTitleRect, Qt::AlignCenter | Qt::TextSingleLine, title);
     const QString time = timeText();
     for (int i = 0; i < time.size(); ++i)
-        m_skin.draw(painter, QPoint(kTimeDisplayLeft + kTimeGlyphAdvance * i, kTimeDisplayTop),
+        skin_.draw(painter, QPoint(kTimeDisplayLeft + kTimeGlyphAdvance * i, kTimeDisplayTop),
                     TimeGlyphPiece(time.at(i)));
 }
 
-bool RecorderWindow::PlatformPlacesWindows()
-{
+bool RecorderWindow::PlatformPlacesWindows() {
     const QString platform = QGuiApplication::platformName();
     return platform == QLatin1String("xcb") || platform == QLatin1String("windows");
 }
 
-void RecorderWindow::mousePressEvent(QMouseEvent* event)
-{
+void RecorderWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         PreparePopupMenu()->popup(event->globalPosition().toPoint());
         return;
@@ -429,38 +407,35 @@ void RecorderWindow::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     if (PlatformPlacesWindows()) {
-        m_dragging = true;
-        m_pressPoint = event->position().toPoint();
+        dragging_ = true;
+        pressPoint_ = event->position().toPoint();
     } else if (windowHandle()) {
         windowHandle()->startSystemMove();
     }
 }
 
-void RecorderWindow::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
+void RecorderWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton))
         return;
     const QPoint at = event->position().toPoint();
-    QPoint delta = at - m_pressPoint;
+    QPoint delta = at - pressPoint_;
     if (at.x() == 0 || at.y() == 0)
         delta = QPoint();
     MoveDragged(delta);
 }
 
-void RecorderWindow::mouseReleaseEvent(QMouseEvent* event)
-{
+void RecorderWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
-        m_dragging = false;
+        dragging_ = false;
 }
 
-void RecorderWindow::MoveDragged(QPoint delta)
-{
+void RecorderWindow::MoveDragged(QPoint delta) {
     const QRect moved = geometry().translated(delta);
     QPoint target = moved.topLeft();
-    if (m_player && m_player->isVisible()) {
-        const DockResult dock = DockToPlayer(moved, x(), m_player->frameGeometry(), m_docked);
+    if (player_ && player_->isVisible()) {
+        const DockResult dock = DockToPlayer(moved, x(), player_->frameGeometry(), docked_);
         target = dock.position;
-        m_docked = dock.docked;
+        docked_ = dock.docked;
     }
     if (const QScreen* current = screen()) {
         const QRect full = current->geometry();
@@ -472,8 +447,7 @@ void RecorderWindow::MoveDragged(QPoint delta)
     move(target);
 }
 
-void RecorderWindow::keyPressEvent(QKeyEvent* event)
-{
+void RecorderWindow::keyPressEvent(QKeyEvent* event) {
     int step = 0;
     switch (event->key()) {
     case Qt::Key_Up:
@@ -488,54 +462,48 @@ void RecorderWindow::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    m_volume->setValue(m_volume->value() + step);
+    volume_->setValue(volume_->value() + step);
     emit volumeChanged(playerVolume());
 }
 
-void RecorderWindow::moveEvent(QMoveEvent*)
-{
-    m_banner->move(pos() + QPoint(0, kPanelHeight));
+void RecorderWindow::moveEvent(QMoveEvent*) {
+    banner_->move(pos() + QPoint(0, kPanelHeight));
     emit panelMoved(pos());
 }
 
-void RecorderWindow::showEvent(QShowEvent*)
-{
-    m_banner->move(pos() + QPoint(0, kPanelHeight));
-    m_banner->show();
+void RecorderWindow::showEvent(QShowEvent*) {
+    banner_->move(pos() + QPoint(0, kPanelHeight));
+    banner_->show();
 }
 
-void RecorderWindow::hideEvent(QHideEvent*) { m_banner->hide(); }
+void RecorderWindow::hideEvent(QHideEvent*) { banner_->hide(); }
 
-void RecorderWindow::closeEvent(QCloseEvent* event)
-{
-    if (!m_profileSaved) {
+void RecorderWindow::closeEvent(QCloseEvent* event) {
+    if (!profileSaved_) {
         emit closing();
         SaveProfileValues();
     }
     event->accept();
 }
 
-void RecorderWindow::SaveProfileValues()
-{
-    m_profileSaved = true;
-    m_profile.WriteInt(kPositionSection, "xPos", x());
-    m_profile.WriteInt(kPositionSection, "yPos", y());
-    m_profile.WriteInt(kPositionSection, "cxPos", width());
-    m_profile.WriteInt(kPositionSection, "cyPos", height());
-    m_profile.WriteInt(RecorderSettings::kSection, "Volume", m_volume->value());
-    m_profile.WriteInt(RecorderSettings::kSection, "Balance", m_balance->value());
-    m_settings.Save(m_profile);
-    m_recent.Save(m_profile);
+void RecorderWindow::SaveProfileValues() {
+    profileSaved_ = true;
+    profile_.WriteInt(kPositionSection, "xPos", x());
+    profile_.WriteInt(kPositionSection, "yPos", y());
+    profile_.WriteInt(kPositionSection, "cxPos", width());
+    profile_.WriteInt(kPositionSection, "cyPos", height());
+    profile_.WriteInt(RecorderSettings::kSection, "Volume", volume_->value());
+    profile_.WriteInt(RecorderSettings::kSection, "Balance", balance_->value());
+    settings_.Save(profile_);
+    recent_.Save(profile_);
 }
 
-void RecorderWindow::dragEnterEvent(QDragEnterEvent* event)
-{
+void RecorderWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls() || event->mimeData()->hasText())
         event->acceptProposedAction();
 }
 
-void RecorderWindow::dropEvent(QDropEvent* event)
-{
+void RecorderWindow::dropEvent(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
     QStringList sources;
     if (data->hasUrls()) {
@@ -555,4 +523,4 @@ void RecorderWindow::dropEvent(QDropEvent* event)
     activateWindow();
 }
 
-} // namespace larkspan
+}  // namespace larkspan

@@ -42,22 +42,22 @@ public:
 
     // The live settings: the player, the record list and the preferences
     // dialog work on this record.
-    RecorderSettings& settings() { return m_settings; }
-    RecentList& recentList() { return m_recent; }
+    RecorderSettings& settings() { return settings_; }
+    RecentList& recentList() { return recent_; }
 
     // A button, slider or (kCtlSpectrum) the meter by its id, or nullptr.
-    QWidget* control(int id) const { return m_controls.value(id); }
+    QWidget* control(int id) const { return controls_.value(id); }
     QAction* action(int id) const;
     // The main popup menu, brought up to date (recent files, Repeat, grayed
     // entries) but not shown.
     QMenu* PreparePopupMenu();
 
-    QString currentTitle() const { return m_title; }
+    QString currentTitle() const { return title_; }
     QString shownTitle() const;
     QString timeText() const;
-    bool isSeekDragging() const { return m_seekDragging; }
-    bool isDocked() const { return m_docked; }
-    bool isPlaybackChainRunning() const { return m_chainTimer.isActive(); }
+    bool isSeekDragging() const { return seekDragging_; }
+    bool isDocked() const { return docked_; }
+    bool isPlaybackChainRunning() const { return chainTimer_.isActive(); }
     // The player's volume for the volume slider's position.
     int playerVolume() const;
 
@@ -132,34 +132,34 @@ private:
     void SaveProfileValues();
     static bool PlatformPlacesWindows();
 
-    Skin& m_skin;
-    SettingsProfile& m_profile;
-    RecorderSettings m_settings;
-    RecentList m_recent;
-    RecorderCommands* m_commands = nullptr;
-    QHash<int, QWidget*> m_controls;
-    SkinButton* m_repeatButton = nullptr;
-    SkinSlider* m_seek = nullptr;
-    SkinSlider* m_volume = nullptr;
-    SkinSlider* m_balance = nullptr;
-    BannerStrip* m_banner = nullptr;
-    QPointer<QWidget> m_player;
-    QTimer m_chainTimer;
+    Skin& skin_;
+    SettingsProfile& profile_;
+    RecorderSettings settings_;
+    RecentList recent_;
+    RecorderCommands* commands_ = nullptr;
+    QHash<int, QWidget*> controls_;
+    SkinButton* repeatButton_ = nullptr;
+    SkinSlider* seek_ = nullptr;
+    SkinSlider* volume_ = nullptr;
+    SkinSlider* balance_ = nullptr;
+    BannerStrip* banner_ = nullptr;
+    QPointer<QWidget> player_;
+    QTimer chainTimer_;
 
-    QString m_title;
-    int m_timeSeconds = 0;
-    bool m_seekDragging = false;
-    bool m_detecting = false;
-    bool m_hasSelection = false;
-    bool m_selectionIsLocal = false;
+    QString title_;
+    int timeSeconds_ = 0;
+    bool seekDragging_ = false;
+    bool detecting_ = false;
+    bool hasSelection_ = false;
+    bool selectionIsLocal_ = false;
     // Docking to the player window.
-    bool m_docked = true;
-    int m_dockValue = 0;
-    QPoint m_playerOffset;
+    bool docked_ = true;
+    int dockValue_ = 0;
+    QPoint playerOffset_;
     // Dragging the panel by hand where the platform lets programs place windows.
-    bool m_dragging = false;
-    QPoint m_pressPoint;
-    bool m_profileSaved = false;
+    bool dragging_ = false;
+    QPoint pressPoint_;
+    bool profileSaved_ = false;
 };
 
-} // namespace larkspan
+}  // namespace larkspan

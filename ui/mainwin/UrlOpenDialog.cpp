@@ -17,46 +17,44 @@ namespace {
 
 std::string ItemName(int index) { return "item" + std::to_string(index); }
 
-} // namespace
+}  // namespace
 
-UrlOpenDialog::UrlOpenDialog(SettingsProfile& profile, QWidget* parent) : QDialog(parent), m_profile(profile)
-{
+UrlOpenDialog::UrlOpenDialog(SettingsProfile& profile, QWidget* parent) : QDialog(parent), profile_(profile) {
     setWindowTitle(tr("URL OPEN"));
     auto* label = new QLabel(tr("Input File name or Url"), this);
-    m_urlBox = new QComboBox(this);
-    m_urlBox->setEditable(true);
-    m_urlBox->setInsertPolicy(QComboBox::NoInsert);
-    m_urlBox->setMinimumWidth(360);
-    m_urlBox->addItems(LoadHistory(profile));
-    m_urlBox->setCurrentIndex(-1);
-    label->setBuddy(m_urlBox);
+    urlBox_ = new QComboBox(this);
+    urlBox_->setEditable(true);
+    urlBox_->setInsertPolicy(QComboBox::NoInsert);
+    urlBox_->setMinimumWidth(360);
+    urlBox_->addItems(LoadHistory(profile));
+    urlBox_->setCurrentIndex(-1);
+    label->setBuddy(urlBox_);
 
-    m_playButton = new QPushButton(tr("Play"), this);
-    m_playButton->setDefault(true);
-    m_recordButton = new QPushButton(tr("Record"), this);
-    m_browseButton = new QPushButton(tr("Browse(&B)"), this);
+    playButton_ = new QPushButton(tr("Play"), this);
+    playButton_->setDefault(true);
+    recordButton_ = new QPushButton(tr("Record"), this);
+    browseButton_ = new QPushButton(tr("Browse(&B)"), this);
     auto* cancelButton = new QPushButton(tr("Cancel"), this);
-    connect(m_playButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_recordButton, &QPushButton::clicked, this, [this] { done(kRecordResult); });
-    connect(m_browseButton, &QPushButton::clicked, this, &UrlOpenDialog::Browse);
+    connect(playButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(recordButton_, &QPushButton::clicked, this, [this] { done(kRecordResult); });
+    connect(browseButton_, &QPushButton::clicked, this, &UrlOpenDialog::Browse);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_browseButton);
+    buttons->addWidget(browseButton_);
     buttons->addStretch(1);
-    buttons->addWidget(m_playButton);
-    buttons->addWidget(m_recordButton);
+    buttons->addWidget(playButton_);
+    buttons->addWidget(recordButton_);
     buttons->addWidget(cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
-    layout->addWidget(m_urlBox);
+    layout->addWidget(urlBox_);
     layout->addLayout(buttons);
 }
 
-QString UrlOpenDialog::text() const { return m_urlBox->currentText(); }
+QString UrlOpenDialog::text() const { return urlBox_->currentText(); }
 
-QStringList UrlOpenDialog::LoadHistory(SettingsProfile& profile)
-{
+QStringList UrlOpenDialog::LoadHistory(SettingsProfile& profile) {
     QStringList entries;
     for (int i = 0; i < kHistoryCount; ++i) {
         const std::string entry = profile.GetString(kSection, ItemName(i), "");
@@ -67,14 +65,12 @@ QStringList UrlOpenDialog::LoadHistory(SettingsProfile& profile)
     return entries;
 }
 
-void UrlOpenDialog::SaveHistory(SettingsProfile& profile, const QStringList& entries)
-{
+void UrlOpenDialog::SaveHistory(SettingsProfile& profile, const QStringList& entries) {
     for (int i = 0; i < entries.size(); ++i)
         profile.WriteString(kSection, ItemName(i), entries[i].toStdString());
 }
 
-QStringList UrlOpenDialog::PutOnTop(QStringList entries, const QString& text)
-{
+QStringList UrlOpenDialog::PutOnTop(QStringList entries, const QString& text) {
     if (text.isEmpty())
         return entries;
     entries.removeAll(text);
@@ -82,31 +78,29 @@ QStringList UrlOpenDialog::PutOnTop(QStringList entries, const QString& text)
     return entries;
 }
 
-void UrlOpenDialog::done(int result)
-{
+void UrlOpenDialog::done(int result) {
     if (result == Accepted || result == kRecordResult) {
         const QString typed = text();
         QStringList entries;
-        for (int i = 0; i < m_urlBox->count(); ++i)
-            entries.append(m_urlBox->itemText(i));
+        for (int i = 0; i < urlBox_->count(); ++i)
+            entries.append(urlBox_->itemText(i));
         entries = PutOnTop(entries, typed);
-        m_urlBox->clear();
-        m_urlBox->addItems(entries);
-        m_urlBox->setEditText(typed);
-        SaveHistory(m_profile, entries);
+        urlBox_->clear();
+        urlBox_->addItems(entries);
+        urlBox_->setEditText(typed);
+        SaveHistory(profile_, entries);
     }
     QDialog::done(result);
 }
 
-void UrlOpenDialog::Browse()
-{
-    QFileDialog* dialog = CreateMediaFileDialog(this, m_profile, false);
+void UrlOpenDialog::Browse() {
+    QFileDialog* dialog = CreateMediaFileDialog(this, profile_, false);
     connect(dialog, &QFileDialog::filesSelected, this, [this](const QStringList& files) {
-        RememberChosenFiles(m_profile, files);
+        RememberChosenFiles(profile_, files);
         if (!files.isEmpty())
-            m_urlBox->setEditText(files.first());
+            urlBox_->setEditText(files.first());
     });
     dialog->open();
 }
 
-} // namespace larkspan
+}  // namespace larkspan

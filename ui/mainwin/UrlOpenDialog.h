@@ -28,10 +28,10 @@ public:
     QString text() const;
     bool recordChosen() const { return result() == kRecordResult; }
 
-    QComboBox* urlBox() const { return m_urlBox; }
-    QPushButton* playButton() const { return m_playButton; }
-    QPushButton* recordButton() const { return m_recordButton; }
-    QPushButton* browseButton() const { return m_browseButton; }
+    QComboBox* urlBox() const { return urlBox_; }
+    QPushButton* playButton() const { return playButton_; }
+    QPushButton* recordButton() const { return recordButton_; }
+    QPushButton* browseButton() const { return browseButton_; }
 
     // item0..item29, stopping at the first empty value.
     static QStringList LoadHistory(SettingsProfile& profile);
@@ -47,11 +47,11 @@ public:
 private:
     void Browse();
 
-    SettingsProfile& m_profile;
-    QComboBox* m_urlBox;
-    QPushButton* m_playButton;
-    QPushButton* m_recordButton;
-    QPushButton* m_browseButton;
+    SettingsProfile& profile_;
+    QComboBox* urlBox_;
+    QPushButton* playButton_;
+    QPushButton* recordButton_;
+    QPushButton* browseButton_;
 };
 
-} // namespace larkspan
+}  // namespace larkspan

@@ -12,8 +12,7 @@ bool Near(int a, int b) { return std::abs(a - b) <= kDockDistance; }
 
 // Beside the player (left or right of it): the top edge lines up with the
 // player's top or bottom, or the bottom edge with the player's top.
-int AlignedTop(const QRect& moved, const QRect& player)
-{
+int AlignedTop(const QRect& moved, const QRect& player) {
     if (Near(moved.y(), player.y()))
         return player.y();
     if (Near(moved.y(), BottomOf(player)))
@@ -25,8 +24,7 @@ int AlignedTop(const QRect& moved, const QRect& player)
 
 // Above or below the player: the left edge lines up with the player's left or
 // right, or the right edge with the player's left.
-int AlignedLeft(const QRect& moved, const QRect& player)
-{
+int AlignedLeft(const QRect& moved, const QRect& player) {
     if (Near(moved.x(), player.x()))
         return player.x();
     if (Near(moved.x(), RightOf(player)))
@@ -36,10 +34,9 @@ int AlignedLeft(const QRect& moved, const QRect& player)
     return moved.x();
 }
 
-} // namespace
+}  // namespace
 
-QPoint InitialPanelPosition(QPoint saved, const QList<QRect>& screens, const QRect& primary)
-{
+QPoint InitialPanelPosition(QPoint saved, const QList<QRect>& screens, const QRect& primary) {
     const QPoint centred(primary.x() + primary.width() / 2 - 137, primary.y() + primary.height() / 2 - 58);
     bool onScreen = false;
     for (const QRect& screen : screens)
@@ -56,8 +53,7 @@ QPoint InitialPanelPosition(QPoint saved, const QList<QRect>& screens, const QRe
     return position;
 }
 
-DockResult DockToPlayer(const QRect& moved, int currentLeft, const QRect& player, bool docked)
-{
+DockResult DockToPlayer(const QRect& moved, int currentLeft, const QRect& player, bool docked) {
     const int w = moved.width();
     const int h = moved.height();
     if (Near(moved.x(), RightOf(player))) {
@@ -74,8 +70,7 @@ DockResult DockToPlayer(const QRect& moved, int currentLeft, const QRect& player
     return {moved.topLeft(), false};
 }
 
-QPoint SnapToEdges(QPoint position, int width, int stackHeight, const QRect& screen, const QMargins& insets)
-{
+QPoint SnapToEdges(QPoint position, int width, int stackHeight, const QRect& screen, const QMargins& insets) {
     const int left = screen.x() + insets.left();
     const int top = screen.y() + insets.top();
     const int right = RightOf(screen) - insets.right();
@@ -93,4 +88,4 @@ QPoint SnapToEdges(QPoint position, int width, int stackHeight, const QRect& scr
     return {x, y};
 }
 
-} // namespace larkspan
+}  // namespace larkspan

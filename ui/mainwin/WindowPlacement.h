@@ -44,4 +44,4 @@ DockResult DockToPlayer(const QRect& moved, int currentLeft, const QRect& player
 // bars and panels); a top edge above the screen snaps down as well.
 QPoint SnapToEdges(QPoint position, int width, int stackHeight, const QRect& screen, const QMargins& insets);
 
-} // namespace larkspan
+}  // namespace larkspan
