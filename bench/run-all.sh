@@ -4,16 +4,17 @@
 # is part of the test suite.
 #
 #   bench/run-all.sh [mmsh] [mms] [soak] [wakeups] [meter] [playback] [gui-latency] [startup] [handoff]
-#                                                                        (default: all nine)
+#                    [player-cpu]                                        (default: all ten)
 #
 # Environment:
 #   LARKSPAN_BENCH_BUILD  build folder (default: build-bench beside this repo's sources)
-#   LARKSPAN_BENCH_UI_BUILD  build folder with the desktop widgets, for meter, playback, gui-latency, startup and handoff (default: that folder + "-ui")
+#   LARKSPAN_BENCH_UI_BUILD  build folder with the desktop widgets, for meter, playback, gui-latency, startup, handoff and player-cpu (default: that folder + "-ui")
 #   METER_SECONDS         how long the meter runs at its fastest speed (default 10)
 #   BENCH_RUNS            fast runs per client (default 5)
 #   BENCH_JOBS            recordings at once in the soak (default 50)
 #   BENCH_OUT_DIR         where the fast runs write their recordings (default: the work folder)
 #   GUI_SECONDS           how long gui-latency measures each variant (default 20)
+#   PLAYER_SECONDS        how long player-cpu plays the clip with each player (default 20)
 #
 # gui-latency, startup and handoff run under xvfb-run when it is installed,
 # else on Qt's offscreen platform.
@@ -25,7 +26,7 @@ WORK="$BUILD/bench-work"
 RUNS="${BENCH_RUNS:-5}"
 JOBS="${BENCH_JOBS:-50}"
 WHICH=("$@")
-[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups meter playback gui-latency startup handoff)
+[ ${#WHICH[@]} -eq 0 ] && WHICH=(mmsh mms soak wakeups meter playback gui-latency startup handoff player-cpu)
 UI_BUILD="${LARKSPAN_BENCH_UI_BUILD:-$BUILD-ui}"
 
 for tool in cmake ninja ffmpeg; do
@@ -47,6 +48,7 @@ for bench in "${WHICH[@]}"; do
     gui-latency) target=bench_gui_latency ;;
     startup) target=bench_startup ;;
     handoff) target=bench_handoff ;;
+    player-cpu) target=larkspan ;;
     *) continue ;;
   esac
   if [ ! -f "$UI_BUILD/build.ninja" ]; then
@@ -92,8 +94,10 @@ for bench in "${WHICH[@]}"; do
                    --seconds "${GUI_SECONDS:-20}" --work "$WORK" --summary "$SUMMARY" || status=1 ;;
     startup) on_display "$UI_BUILD/bench/startup/bench_startup" --summary "$SUMMARY" || status=1 ;;
     handoff) on_display "$UI_BUILD/bench/handoff/bench_handoff" --work "$WORK" --summary "$SUMMARY" || status=1 ;;
+    player-cpu) "$ROOT/bench/player-cpu/run-player-cpu.sh" "$UI_BUILD/ui/main/larkspan" "$DATA/clip.asf" \
+                  "${PLAYER_SECONDS:-20}" "$SUMMARY" || status=1 ;;
     *) echo "run-all.sh: unknown bench $bench (mmsh, mms, soak, wakeups, meter, playback, gui-latency, startup," \
-            "handoff)" >&2; exit 2 ;;
+            "handoff, player-cpu)" >&2; exit 2 ;;
   esac
 done
 

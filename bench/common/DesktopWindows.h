@@ -1,19 +1,17 @@
 #pragma once
-// The recorder's windows as the desktop program puts them together, for the
-// desktop benchmarks: the main panel (RecorderWindow) on a profile held in
-// memory, the record list with its recording workers, and the list window
-// under the panel. The list records into the panel's live settings, its
-// button states reach the panel, and the list window follows the panel when
-// it moves.
+// The desktop program's windows, built by the program's own Desktop class,
+// for the desktop benchmarks: the main panel on a profile held in memory, the
+// record list with its recording workers, the list window under the panel
+// and the (hidden) player.
 #include <QString>
 
 #include <memory>
 
 #include "recorder/SettingsProfile.h"
+#include "ui/main/Desktop.h"
 #include "ui/mainwin/RecorderWindow.h"
 #include "ui/recorder/RecordList.h"
 #include "ui/recorder/RecordListWindow.h"
-#include "ui/skin/Skin.h"
 
 namespace larkspan::bench {
 
@@ -27,16 +25,13 @@ public:
     // Shows the panel and the list window below it.
     void Show();
 
-    RecorderWindow& Panel() { return *panel_; }
-    RecordList& List() { return *list_; }
-    RecordListWindow& ListWindow() { return *listWindow_; }
+    RecorderWindow& Panel() { return *desktop_->MainWindow(); }
+    RecordList& List() { return *desktop_->List(); }
+    RecordListWindow& ListWindow() { return *desktop_->ListWindow(); }
 
 private:
     MemoryProfile profile_;
-    Skin skin_;
-    std::unique_ptr<RecorderWindow> panel_;
-    std::unique_ptr<RecordList> list_;
-    std::unique_ptr<RecordListWindow> listWindow_;
+    std::unique_ptr<Desktop> desktop_;
 };
 
 }  // namespace larkspan::bench

@@ -45,18 +45,41 @@ std::string LocalPathOf(const std::string& address) {
     return text;
 }
 
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr const char* kQtRgb32Format = "BGRx";
+#else
+constexpr const char* kQtRgb32Format = "xRGB";
+#endif
+
 GstElement* MakeElement(const char* factory, const char* name) { return gst_element_factory_make(factory, name); }
 
+// A mapped frame kept alive for as long as the image that shows it.
+struct MappedFrame {
+    GstSample* sample = nullptr;
+    GstVideoFrame frame;
+};
+
+void ReleaseMappedFrame(void* data) {
+    auto* mapped = static_cast<MappedFrame*>(data);
+    gst_video_frame_unmap(&mapped->frame);
+    gst_sample_unref(mapped->sample);
+    delete mapped;
+}
+
+// The sample's picture without copying it: the image holds the sample until
+// its last copy goes.
 QImage ImageOf(GstSample* sample) {
     GstVideoInfo info;
     if (!sample || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))) return {};
-    GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) return {};
-    QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), GST_VIDEO_FRAME_WIDTH(&frame),
-                 GST_VIDEO_FRAME_HEIGHT(&frame), GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGBX8888);
-    QImage copy = image.copy();
-    gst_video_frame_unmap(&frame);
-    return copy;
+    auto* mapped = new MappedFrame;
+    if (!gst_video_frame_map(&mapped->frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) {
+        delete mapped;
+        return {};
+    }
+    mapped->sample = gst_sample_ref(sample);
+    return QImage(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)),
+                  GST_VIDEO_FRAME_WIDTH(&mapped->frame), GST_VIDEO_FRAME_HEIGHT(&mapped->frame),
+                  GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32, &ReleaseMappedFrame, mapped);
 }
 
 QString TextOf(GstSample* sample) {
@@ -183,7 +206,8 @@ struct PlaybackEngine::Pipeline {
     GstElement* MakeVideoSink(bool sync) {
         GstElement* sink = MakeElement("appsink", kVideoSinkName);
         if (!sink) return nullptr;
-        GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGBx", nullptr);
+        // Qt's own 32-bit layout (0xffRRGGBB in native byte order), so the widget blits frames unconverted.
+        GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, kQtRgb32Format, nullptr);
         g_object_set(sink, "caps", caps, "sync", sync, "max-buffers", 2u, "enable-last-sample", FALSE, nullptr);
         gst_caps_unref(caps);
         GstAppSinkCallbacks callbacks = {};
