@@ -6,8 +6,9 @@ BUILD="${LARKSPAN_BUILD_DIR:-$ROOT/build}"
 bash "$ROOT/scripts/install-deps.sh"
 bash "$ROOT/scripts/build.sh"
 bash "$ROOT/scripts/make-samples.sh" "$BUILD/samples"
-# The worker's threads and the byte pipe under ThreadSanitizer, the core's
-# suites under AddressSanitizer with UndefinedBehaviorSanitizer, each in a
+# The worker's threads, the byte pipe and the record list under
+# ThreadSanitizer, the core's suites and the desktop program under
+# AddressSanitizer with UndefinedBehaviorSanitizer, each in a
 # build folder of its own, then every fuzz target for a few seconds (set
 # LARKSPAN_SKIP_SANITIZERS=1 to leave all this out, LARKSPAN_FUZZ_SECONDS to
 # fuzz longer or shorter).
