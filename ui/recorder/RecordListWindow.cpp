@@ -61,6 +61,9 @@ RecordListWindow::RecordListWindow(Skin* skin, RecordList* list, QWidget* owner)
     dark.setColor(QPalette::Button, QColor(0x1a, 0x20, 0x26));
     dark.setColor(QPalette::ButtonText, QColor(0x9f, 0xb4, 0xc4));
     dark.setColor(QPalette::WindowText, QColor(0x9f, 0xb4, 0xc4));
+    // The list's border, whichever role the style draws it with.
+    for (QPalette::ColorRole role : {QPalette::Light, QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Shadow})
+        dark.setColor(role, QColor(0x34, 0x42, 0x4d));
     dark.setColor(QPalette::Highlight, QColor(0x1f, 0x6f, 0x78));
     dark.setColor(QPalette::HighlightedText, Qt::white);
     view_->setPalette(dark);
