@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -130,6 +131,32 @@ TEST_F(RecorderWindowTest, PlayerStateSetsTheTransportButtons) {
         EXPECT_EQ(Window().control(kCmdPause)->isEnabled(), pause) << state;
         EXPECT_EQ(Window().control(kCmdStop)->isEnabled(), stop) << state;
         EXPECT_EQ(Window().action(kCmdPause)->isEnabled(), pause) << state;
+    }
+}
+
+// Dropped files come as paths, stream addresses as typed; anything else is
+// left out, and a drop with nothing usable opens nothing.
+TEST_F(RecorderWindowTest, DroppedFilesAndAddresses) {
+    const struct { QList<QUrl> urls; QString text; QStringList opened; } drops[] = {
+        {{QUrl::fromLocalFile("/media/a b.asf"), QUrl("mms://host/live"), QUrl("ftp://host/x.asf")}, {},
+         {"/media/a b.asf", "mms://host/live"}},
+        {{}, "http://host/x.asf\n  mmsu://h/y \nnot an address\n", {"http://host/x.asf", "mmsu://h/y"}},
+        {{QUrl("ftp://host/x.asf")}, {}, {}},
+    };
+    for (const auto& d : drops) {
+        QSignalSpy opened(&Window(), &RecorderWindow::openSources);
+        QMimeData data;
+        if (!d.urls.isEmpty()) data.setUrls(d.urls);
+        else data.setText(d.text);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Window(), &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Window(), &drop);
+        ASSERT_EQ(opened.size(), d.opened.isEmpty() ? 0 : 1) << d.text.toStdString();
+        if (!d.opened.isEmpty()) {
+            EXPECT_EQ(opened[0][0].toStringList(), d.opened);
+            EXPECT_EQ(opened[0][1].toBool(), false);
+        }
     }
 }
 
