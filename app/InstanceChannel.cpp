@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include "app/InstanceMessage.h"
 #include "app/InstanceRequestReader.h"
 
 namespace larkspan {
@@ -22,16 +23,6 @@ QString SocketFolder(const QString& folder) {
     if (!folder.isEmpty()) return folder;
     QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     return runtime.isEmpty() ? QDir::tempPath() : runtime;
-}
-
-QByteArray Message(int mode, const QByteArray& utf8) {
-    const quint32 length = quint32(utf8.size()) + 1;
-    QByteArray message;
-    message.reserve(4 + int(length));
-    for (int shift = 24; shift >= 0; shift -= 8) message.append(char((length >> shift) & 0xFF));
-    message.append(char(mode));
-    message.append(utf8);
-    return message;
 }
 
 int Remaining(const QDeadlineTimer& deadline) {
@@ -108,7 +99,7 @@ InstanceChannel::SendResult InstanceChannel::Send(const QString& socketPath, int
         socket.abort();
         return SendResult::TooLong;
     }
-    socket.write(Message(mode, utf8));
+    socket.write(EncodeInstanceMessage(mode, utf8));
     while (socket.bytesToWrite() > 0) {
         if (!socket.waitForBytesWritten(Remaining(deadline))) return SendResult::NoAnswer;
     }

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include "app/InstanceMessage.h"
+
 class QLocalServer;
 class QLockFile;
 
@@ -16,7 +18,7 @@ namespace larkspan {
 class InstanceChannel : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kMaxTextBytes = 65536;
+    static constexpr int kMaxTextBytes = kInstanceMessageMaxTextBytes;
     static constexpr int kDefaultTimeoutMs = 3000;
     static constexpr char kAcknowledgement = 'A';
 

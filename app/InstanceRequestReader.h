@@ -1,8 +1,9 @@
 #pragma once
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include "app/InstanceMessage.h"
 
 class QLocalSocket;
 
@@ -24,7 +25,7 @@ private:
     void Drop();
 
     QLocalSocket* socket_;
-    QByteArray buffer_;
+    InstanceMessageDecoder decoder_;
     QTimer deadline_;
     bool answered_ = false;
 };

@@ -38,6 +38,8 @@ TEST(MimeAppsListTest, EditsOnlyTheLinesOfTheKey) {
          "[Default Applications]\na=x;\nb=ours;", std::nullopt},
         {"missing final line end: removed line gives it back", "[Default Applications]\na=x;\nb=y;", "b",
          std::nullopt, "[Default Applications]\na=x;", "y;"},
+        {"removed last line with its own line end leaves the one before as it was",
+         "[Default Applications]\r\na=x;\nb=y;\r\n", "b", std::nullopt, "[Default Applications]\r\na=x;\n", "y;"},
         {"CRLF lines stay CRLF", "[Default Applications]\r\na=x;\r\n", "b", "ours;",
          "[Default Applications]\r\na=x;\r\nb=ours;\r\n", std::nullopt},
         {"missing section added at the end", "[Added Associations]\na=x;\n", "a", "ours;",

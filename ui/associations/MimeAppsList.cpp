@@ -181,9 +181,11 @@ void MimeAppsList::Insert(size_t at, const std::string& text) {
 }
 
 void MimeAppsList::Erase(size_t at) {
-    // Removing the last line hands its (possibly missing) line end back to the
-    // line before, so adding a line and removing it again restores the bytes.
-    if (at + 1 == lines_.size() && at > 0) lines_[at - 1].ending = lines_[at].ending;
+    // A last line without a line end took over the missing end of the line
+    // before it; removing it hands that back, so adding a line and removing it
+    // again restores the bytes. A last line with its own end leaves the line
+    // before as it was.
+    if (at + 1 == lines_.size() && at > 0 && lines_[at].ending.empty()) lines_[at - 1].ending.clear();
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
