@@ -54,7 +54,7 @@ export QT_QPA_PLATFORM=offscreen
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY || true
 # Any report fails the run.
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/scripts/tsan-qt.supp ${TSAN_OPTIONS:-}"
 export ASAN_OPTIONS="halt_on_error=1 detect_leaks=1 abort_on_error=1 ${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 ${UBSAN_OPTIONS:-}"
 cd "$BUILD"

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <thread>
 
 #include "media/MediaRefKind.h"
@@ -107,11 +108,12 @@ void RecordList::FillRowFileInfo(int, const QString& path) {
     probes_[id] = path;
     // The probe shares the bridge, which drops its answer once the list has
     // shut down; an answer after the time-out is ignored.
+    // The probe's thread uses no Qt: its texts become QStrings on this thread.
     std::thread([bridge = bridge_, file, id] {
         const LocalFileInfo info = ProbeLocalFile(file);
-        const QString duration = info.durationSeconds ? FromStd(ClockText(*info.durationSeconds)) : QString();
-        const QString size = info.sizeBytes ? QString::asprintf("%6d", static_cast<int>(*info.sizeBytes / 1024))
-                                            : QString();
+        const std::string duration = info.durationSeconds ? ClockText(*info.durationSeconds) : std::string();
+        char size[32] = "";
+        if (info.sizeBytes) std::snprintf(size, sizeof size, "%6d", static_cast<int>(*info.sizeBytes / 1024));
         bridge->PostFileInfo(file, id, duration, size);
     }).detach();
     QTimer::singleShot(kProbeTimeout, this, [this, id] { probes_.erase(id); });

@@ -1,5 +1,7 @@
 #include "ui/recorder/WorkerBridge.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QThread>
 
@@ -20,25 +22,78 @@ std::shared_ptr<WorkerBridge> WorkerBridge::Create() {
 
 WorkerBridge::~WorkerBridge() { Close(); }
 
+namespace {
+
+// The event that makes the user-interface thread run what workers queued.
+const QEvent::Type kRunQueuedEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
+
+// Qt hands an event from one thread to another through locks the thread
+// sanitizer cannot see; these two calls tell it that the wake event's
+// allocation happens before its delivery. They do nothing in other builds.
+#if defined(__SANITIZE_THREAD__)
+#define LARKSPAN_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define LARKSPAN_THREAD_SANITIZER 1
+#endif
+#endif
+#ifdef LARKSPAN_THREAD_SANITIZER
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+static void MarkHandOver(void* token) { __tsan_release(token); }
+static void MarkTakeOver(void* token) { __tsan_acquire(token); }
+#else
+static void MarkHandOver(void*) {}
+static void MarkTakeOver(void*) {}
+#endif
+
+// What workers hand over is plain C++ (std::string, numbers): the QStrings
+// are made on the user-interface thread.
 template <typename F>
 void WorkerBridge::Queue(F f) {
-    if (IsClosed()) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, f = std::move(f)]() mutable {
-            if (!IsClosed()) f();
-        },
-        Qt::QueuedConnection);
+    // The work waits in the bridge's own list, under its own lock; one wake
+    // event at a time tells the user-interface thread to run the list.
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_) return;
+        queued_.emplace_back(std::move(f));
+        wake = !wakePosted_;
+        wakePosted_ = true;
+    }
+    if (!wake) return;
+    auto* event = new QEvent(kRunQueuedEvent);
+    MarkHandOver(&wakeToken_);
+    QCoreApplication::postEvent(this, event);
+}
+
+bool WorkerBridge::event(QEvent* event) {
+    MarkTakeOver(&wakeToken_);
+    if (event->type() != kRunQueuedEvent) return QObject::event(event);
+    std::vector<std::function<void()>> batch;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        batch.swap(queued_);
+        wakePosted_ = false;
+    }
+    for (auto& work : batch) {
+        if (IsClosed()) break;
+        work();
+    }
+    return true;
 }
 
 void WorkerBridge::PostStatus(RecordStatus status, std::uint16_t jobNumber) {
     Queue([this, status, jobNumber] { emit recordStatus(static_cast<int>(status), jobNumber); });
 }
 
-void WorkerBridge::PostFileInfo(const std::string& source, std::uint64_t probeId, const QString& duration,
-                                const QString& size) {
-    Queue([this, source = QString::fromStdString(source), probeId, duration, size] {
-        emit fileInfo(source, probeId, duration, size);
+void WorkerBridge::PostFileInfo(const std::string& source, std::uint64_t probeId, const std::string& duration,
+                                const std::string& size) {
+    Queue([this, source, probeId, duration, size] {
+        emit fileInfo(QString::fromStdString(source), probeId, QString::fromStdString(duration),
+                      QString::fromStdString(size));
     });
 }
 
@@ -94,18 +149,21 @@ void WorkerBridge::ShowNext() {
 }
 
 void WorkerBridge::AddRow(const std::string& source, const std::string& name, const std::string& recordTime) {
-    Queue([this, s = QString::fromStdString(source), n = QString::fromStdString(name),
-           t = QString::fromStdString(recordTime)] { emit rowDetected(s, n, t); });
+    Queue([this, source, name, recordTime] {
+        emit rowDetected(QString::fromStdString(source), QString::fromStdString(name),
+                         QString::fromStdString(recordTime));
+    });
 }
 
 int WorkerBridge::SetRowName(const std::string& url, const std::string& title, const std::string& recordTime) {
-    Queue([this, u = QString::fromStdString(url), n = QString::fromStdString(title),
-           t = QString::fromStdString(recordTime)] { emit rowNamed(u, n, t); });
+    Queue([this, url, title, recordTime] {
+        emit rowNamed(QString::fromStdString(url), QString::fromStdString(title), QString::fromStdString(recordTime));
+    });
     return 0;
 }
 
 void WorkerBridge::ShowDetectionMessage(const std::string& text) {
-    Queue([this, t = QString::fromStdString(text)] { emit detectionMessage(t); });
+    Queue([this, text] { emit detectionMessage(QString::fromStdString(text)); });
 }
 
 void WorkerBridge::OnDetectionStopped() {
@@ -114,10 +172,12 @@ void WorkerBridge::OnDetectionStopped() {
 
 void WorkerBridge::Close() {
     std::deque<std::shared_ptr<WorkerQuestion>> waiting;
+    std::vector<std::function<void()>> dropped;  // events after the close are not delivered
     {
         std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
         waiting.swap(waiting_);
+        dropped.swap(queued_);
     }
     for (const auto& question : waiting) question->Cancel();
     if (shown_) {

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <functional>
 #include <mutex>
+#include <vector>
 #include <string>
 
 #include "detect/DetectionSink.h"
@@ -39,8 +41,8 @@ public:
 
     // Any thread: queued to the user-interface thread.
     void PostStatus(RecordStatus status, std::uint16_t jobNumber);
-    void PostFileInfo(const std::string& source, std::uint64_t probeId, const QString& duration,
-                      const QString& size);
+    void PostFileInfo(const std::string& source, std::uint64_t probeId, const std::string& duration,
+                      const std::string& size);
     // Worker thread: shows the question in turn and waits for its answer.
     // Returns at once, cancelled, when the bridge is closed.
     void Ask(const std::shared_ptr<WorkerQuestion>& question);
@@ -69,6 +71,9 @@ signals:
     void detectionMessage(const QString& text);
     void detectionStopped();
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     WorkerBridge() = default;
     // Runs f on the user-interface thread unless the bridge is closed by then.
@@ -83,6 +88,9 @@ private:
     bool closed_ = false;
     std::deque<std::shared_ptr<WorkerQuestion>> waiting_;
     std::shared_ptr<WorkerQuestion> shown_;  // user-interface thread only
+    std::vector<std::function<void()>> queued_;  // under mutex_
+    bool wakePosted_ = false;                    // under mutex_
+    char wakeToken_ = 0;                         // names the wake event's hand-over to the thread sanitizer
 };
 
 }  // namespace larkspan
