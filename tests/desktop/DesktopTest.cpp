@@ -1,9 +1,5 @@
 // The desktop program put together: hand-off to a running instance, the lone
 // player, closing while recordings run, what a restart keeps, preferences.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,6 +20,7 @@
 #include "recorder/SettingsProfile.h"
 #include "tests/support/AsfFileParts.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/MuteListener.h"
 #include "tests/support/RecordedFiles.h"
 #include "tests/support/Samples.h"
 #include "tests/support/TempFolder.h"
@@ -49,23 +46,7 @@ struct SilentPresenter : QuestionPresenter {
     int asked = 0;
 };
 
-// A TCP port that accepts connections into its backlog and never answers.
-struct MuteListener {
-    MuteListener() {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-        ::listen(fd, 16);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
-    }
-    ~MuteListener() { ::close(fd); }
-    int fd = -1;
-    int port = 0;
-};
+using testsupport::MuteListener;
 
 class DesktopTest : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 
 #include "tests/recorder_ui/ListFixture.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/MuteListener.h"
 #include "tests/support/RecordedFiles.h"
 
 namespace larkspan {
@@ -127,24 +128,39 @@ TEST_F(RecordingTest, Sequences) {
 
 // Closing answers a question in progress with Cancel at once, and lets the
 // running recordings finish their files within the bound.
-TEST_F(RecordingTest, ClosingWhileWorkersRecordAndAsk) {
+// Ten recordings: six receiving, two stuck in a connect to a server that
+// never answers, two held by the overwrite question (one on screen, one
+// waiting its turn). Closing answers both questions with Cancel at once, the
+// bounded shutdown ends every worker, and every file is whole.
+TEST_F(RecordingTest, ClosingWhileTenWorkersRecordConnectAndAsk) {
+    testsupport::MuteListener mute;
+    const std::string stuck = "http://127.0.0.1:" + std::to_string(mute.port) + "/";
     testsupport::WriteFileText(base_.File("audio.asf"), "older");
+    testsupport::WriteFileText(base_.File("second.asf"), "older too");
     Add(Url("audio.asf"));
-    Add(Url("paced.asf"));
-    Add(Url("paced.asf?2"), "two");
-    Add(Url("paced.asf?3"), "three");
-    for (int row = 0; row < 4; ++row) ASSERT_TRUE(list_.StartRecording(row));
+    Add(Url("audio.asf?b"), "second");
+    Add(stuck + "one.asf");
+    Add(stuck + "two.asf");
+    const std::vector<std::string> paced = {"paced", "p2", "p3", "p4", "p5", "p6"};
+    for (size_t i = 0; i < paced.size(); ++i)
+        Add(Url("paced.asf?" + std::to_string(i)), QString::fromStdString(paced[i]));
+    for (int row = 0; row < 10; ++row) ASSERT_TRUE(list_.StartRecording(row)) << row;
     ASSERT_TRUE(WaitFor([&] {
-        return presenter_.asked.size() == 1 && Cell(1, 3).endsWith(" %") && Cell(2, 3).endsWith(" %") &&
-               Cell(3, 3).endsWith(" %");
+        bool receiving = true;
+        for (int row = 4; row < 10; ++row) receiving = receiving && Cell(row, 3).endsWith(" %");
+        return receiving && presenter_.asked.size() == 1 && list_.Bridge()->PendingQuestions() == 2 &&
+               Cell(2, 1) == "Connecting" && Cell(3, 1) == "Connecting";
     }));
     list_.Bridge()->Close();
-    EXPECT_TRUE(presenter_.asked[0]->IsAnswered());
+    EXPECT_EQ(list_.Bridge()->PendingQuestions(), 0);
     EXPECT_EQ(presenter_.asked[0]->OverwriteResult(), OverwriteAnswer::Cancel);
     EXPECT_TRUE(list_.Shutdown(std::chrono::seconds(20)));
     EXPECT_EQ(testsupport::ReadFileText(base_.File("audio.asf")), "older");
-    for (const std::string name : {"paced.asf", "two.asf", "three.asf"}) {
-        const std::vector<uint8_t> got = ReadFileBytes(base_.File(name));
+    EXPECT_EQ(testsupport::ReadFileText(base_.File("second.asf")), "older too");
+    EXPECT_FALSE(std::filesystem::exists(base_.File("one.asf")));
+    EXPECT_FALSE(std::filesystem::exists(base_.File("two.asf")));
+    for (const std::string& name : paced) {
+        const std::vector<uint8_t> got = ReadFileBytes(base_.File(name + ".asf"));
         ASSERT_GT(got.size(), clip_.header.size()) << name;
         const size_t packets = (got.size() - clip_.header.size()) / clip_.packetSize;
         EXPECT_EQ(got, testsupport::RecordedFile(clip_, packets)) << name;
