@@ -6,7 +6,6 @@
 #include <QMessageBox>
 
 #include "app/CommandLine.h"
-#include "media/MediaRefKind.h"
 #include "recorder/SettingsProfile.h"
 #include "ui/recorder/DetectionControl.h"
 #include "ui/recorder/ExportCommands.h"
@@ -52,6 +51,8 @@ Desktop::Desktop(SettingsProfile& profile, Options options, QObject* parent)
     detection_ = new DetectionControl(*list_, profile, window_.get(), list_.get());
     exporter_ = new ExportCommands(*list_, nullptr, window_.get(), list_.get());
     connect(detection_, &DetectionControl::runningChanged, window_.get(), &RecorderWindow::SetDetectionRunning);
+    // The export commands follow the selected row; the menu's graying goes by it.
+    connect(exporter_, &ExportCommands::selectedSourceChanged, window_.get(), &RecorderWindow::SetSelectedSource);
     ConnectPanel();
     ConnectList();
     ConnectPlayer();
@@ -107,8 +108,6 @@ void Desktop::ConnectList() {
         if (!list_->RecentList().isEmpty()) window_->NoteRecentSource(list_->RecentList().first());
     });
     connect(list, &RecordList::playStarted, window_.get(), &RecorderWindow::SetCurrentTitle);
-    connect(list->Selection(), &QItemSelectionModel::selectionChanged, this, &Desktop::OnSelectionChanged);
-    connect(list->Model(), &QAbstractItemModel::dataChanged, this, &Desktop::OnSelectionChanged);
 }
 
 void Desktop::ConnectPlayer() {
@@ -245,13 +244,6 @@ void Desktop::OnPlayerOwnerCommand(int id) {
     default:
         break;
     }
-}
-
-void Desktop::OnSelectionChanged() {
-    const int row = list_->SelectedRow();
-    const QString source = row < 0 ? QString() : list_->Model()->Text(row, RecordListModel::kSource);
-    const bool local = !source.isEmpty() && (ClassifyMediaRef(source.toStdString()) & refkind::LocalFile) != 0;
-    window_->SetSelectedSource(source, local);
 }
 
 void Desktop::ShowPreferences() {

@@ -82,7 +82,6 @@ private:
     void PlayRow(int row);
     void OnPlayerNotify(int code, int value);
     void OnPlayerOwnerCommand(int id);
-    void OnSelectionChanged();
     void ShowPreferences();
     void ShowListMessage(const QString& text);
     void OnPanelClosing();
